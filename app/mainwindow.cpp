@@ -1,0 +1,98 @@
+#include "mainwindow.h"
+#include "demopane.h"
+#include "mainwindowform.h"
+#include "timeline.h"
+
+#include <QEvent>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLayout>
+#include <QUrl>
+#include <phonon/AudioOutput>
+#include <phonon/MediaObject>
+#include <phonon/MediaSource>
+#include <phonon/Path>
+#include <phonon/SeekSlider>
+
+namespace {
+// Ask the media layer for its finest report rate: every report draws one frame.
+constexpr int kTickIntervalMs = 1;
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(new MainWindowForm), mediaSource(nullptr), mediaObject(nullptr),
+      audioOutput(nullptr), seekSlider(nullptr), demoPane(nullptr)
+{
+    ui->setup(this);
+
+    demoPane = new DemoPane(nullptr);
+    ui->frame->layout()->addWidget(demoPane);
+
+    // The music is the bare name resolved against the working directory, as a local file.
+    const QString music = QFileInfo(QStringLiteral("desert.mp3")).absoluteFilePath();
+    mediaSource = new Phonon::MediaSource(QUrl::fromLocalFile(music));
+    audioOutput = new Phonon::AudioOutput(Phonon::MusicCategory, this);
+    mediaObject = new Phonon::MediaObject(this);
+    seekSlider = new Phonon::SeekSlider(this);
+    seekSlider->setMediaObject(mediaObject);
+
+    connect(mediaObject, SIGNAL(tick(qint64)), this, SLOT(tick(qint64)));
+    connect(mediaObject, SIGNAL(finished()), this, SLOT(finished()));
+    Phonon::createPath(mediaObject, audioOutput);
+    mediaObject->setTickInterval(kTickIntervalMs);
+    mediaObject->setCurrentSource(*mediaSource);
+    ui->widget->layout()->addWidget(seekSlider);
+
+    mediaObject->play();
+    ui->frame_2->setVisible(false);
+    showFullScreen();
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+    delete mediaSource;
+    delete mediaObject;
+    delete audioOutput;
+    delete seekSlider;
+    delete demoPane;
+}
+
+void MainWindow::on_pushButton_pressed()
+{
+    if (mediaObject->state() == Phonon::PlayingState)
+        mediaObject->pause();
+    else
+        mediaObject->play();
+}
+
+void MainWindow::on_pushButton_2_pressed()
+{
+    mediaObject->play();
+    ui->frame_2->setVisible(false);
+    showFullScreen();
+}
+
+void MainWindow::tick(qint64 time)
+{
+    // The last report still updates the label and draws its frame.
+    if (time >= Timeline::kShowEndMs)
+        close();
+    ui->label->setText(tr("%1").arg(time, 0, 10, QLatin1Char(' ')));
+    // The pane's clock holds the position's low 32 bits.
+    demoPane->setClock(static_cast<int>(static_cast<quint32>(time)));
+    demoPane->updateGL();
+}
+
+void MainWindow::finished()
+{
+    ui->label->setText(tr("done"));
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        ui->retranslate(this);
+}

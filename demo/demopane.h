@@ -1,0 +1,38 @@
+#ifndef DEMOPANE_H
+#define DEMOPANE_H
+
+#include "texture.h"
+
+#include <QGLWidget>
+
+// The OpenGL widget that draws the show: one frame of the scene that the demo clock selects
+// on every repaint.
+class DemoPane : public QGLWidget
+{
+    Q_OBJECT
+
+public:
+    explicit DemoPane(QWidget *parent = nullptr);
+
+    // Sets the demo clock (playback position in ms); the next repaint shows its frame.
+    void setClock(int ms);
+    int demoClock() const { return clock; }
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int w, int h) override;
+    void paintGL() override;
+
+private:
+    void drawCrossedPlanes();
+    void drawSwarm();
+    void drawTumblingSwarm();
+    void drawWave();
+    void drawGrid();
+    void drawRing();
+
+    int clock;
+    Texture texture;
+};
+
+#endif

@@ -1,0 +1,189 @@
+#include "texture.h"
+
+#include <QFile>
+#include <QImage>
+#include <QString>
+
+#include <GL/gl.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+constexpr QRgb kOpaqueRed = 0xFFFF0000;
+constexpr int kPlaceholderSize = 256;
+
+// The paletted picture format: a 128-byte header, run-length-coded indices, one marker byte
+// and a palette of 256 red, green, blue triples at the very end.
+constexpr int kPcxHeaderSize = 128;
+constexpr int kPcxPaletteSize = 768;
+constexpr qint64 kPcxTrailerSize = 1 + kPcxPaletteSize;
+constexpr qint64 kPcxMinFileSize = kPcxHeaderSize + kPcxTrailerSize;
+constexpr qint64 kPcxMaxFileSize = 5242879;
+constexpr int kPcxMaxSide = 8192;
+constexpr uchar kPcxRunFlag = 0xC0;
+constexpr int kTransparentIndex = 255;
+
+QImage placeholder()
+{
+    QImage image(kPlaceholderSize, kPlaceholderSize, QImage::Format_ARGB32);
+    image.fill(kOpaqueRed);
+    return image;
+}
+
+int littleEndian16(const uchar *bytes)
+{
+    return bytes[0] | (bytes[1] << 8);
+}
+
+// The image window Xmin, Ymin, Xmax, Ymax at offsets 4 to 11 gives the size; a window whose
+// max lies more than one below its min gives a negative side, which the header test rejects.
+int windowSide(const uchar *header, int minOffset)
+{
+    return littleEndian16(header + minOffset + 4) - littleEndian16(header + minOffset) + 1;
+}
+
+bool headerAccepted(const uchar *header, int width, int height)
+{
+    return header[0] == 10 && header[1] == 5 && header[2] == 1 && header[3] == 8 &&
+           header[64] == 0 && header[65] == 1 && width >= 0 && width <= kPcxMaxSide &&
+           height >= 0 && height <= kPcxMaxSide;
+}
+
+// Expands the run-length-coded data into pixels. A byte below 0xC0 is one pixel; a byte
+// above carries a run of its low six bits (0xC0 itself an empty one) of the next byte's
+// value. A run whose value byte is missing stores nothing; pixels never reached stay as
+// they are.
+void decodeRuns(const uchar *data, qint64 length, uchar *pixels, qint64 count)
+{
+    qint64 p = 0;
+    qint64 i = 0;
+    while (i < count && p < length) {
+        const uchar b = data[p];
+        if (b < kPcxRunFlag) {
+            pixels[i++] = b;
+            ++p;
+            continue;
+        }
+        if (p + 1 < length) {
+            const uchar value = data[p + 1];
+            for (int run = b - kPcxRunFlag; run > 0 && i < count; --run)
+                pixels[i++] = value;
+        }
+        p += 2;
+    }
+}
+
+QImage indexedPicture(int width, int height, const uchar *palette, const uchar *pixels)
+{
+    QImage image(width, height, QImage::Format_Indexed8);
+    for (int index = 0; index < 256; ++index) {
+        const uchar *rgb = palette + 3 * index;
+        const int alpha = index == kTransparentIndex ? 0 : 255;
+        image.setColor(index, qRgba(rgb[0], rgb[1], rgb[2], alpha));
+    }
+    for (int y = 0; y < height; ++y)
+        std::memcpy(image.scanLine(y), pixels + qint64(y) * width, width);
+    return image;
+}
+
+} // namespace
+
+Texture::Texture() : width(0), height(0), paddedWidth(0), paddedHeight(0) {}
+
+void Texture::load(const QString &fileName)
+{
+    QImage image(fileName);
+    if (image.isNull() && !readPcx(fileName, image))
+        image = placeholder();
+    if (!upload(image))
+        upload(placeholder());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+}
+
+bool Texture::upload(const QImage &image)
+{
+    const int w = image.width();
+    const int h = image.height();
+    const int pw = w + paddingFor(w);
+    const int ph = h + paddingFor(h);
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    if (pw > maxSide || ph > maxSide)
+        return false;
+    std::unique_ptr<quint32[]> texels(new (std::nothrow) quint32[size_t(pw) * size_t(ph)]);
+    if (!texels)
+        return false;
+
+    // Row 0 is the picture's top row; the padding right of and below it is opaque red.
+    const quint32 red = toRgba(kOpaqueRed);
+    for (int y = 0; y < ph; ++y) {
+        quint32 *row = texels.get() + size_t(y) * size_t(pw);
+        const int pictureColumns = y < h ? w : 0;
+        for (int x = 0; x < pictureColumns; ++x)
+            row[x] = toRgba(image.pixel(x, y));
+        for (int x = pictureColumns; x < pw; ++x)
+            row[x] = red;
+    }
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pw, ph, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.get());
+
+    width = w;
+    height = h;
+    paddedWidth = pw;
+    paddedHeight = ph;
+    return true;
+}
+
+bool Texture::readPcx(const QString &fileName, QImage &image)
+{
+    uchar header[kPcxHeaderSize];
+    QFile file(fileName);
+    file.open(QIODevice::ReadOnly);
+    const qint64 fileSize = file.size();
+    const qint64 headerRead = file.read(reinterpret_cast<char *>(header), kPcxHeaderSize);
+    if (headerRead != kPcxHeaderSize || fileSize < kPcxMinFileSize || fileSize > kPcxMaxFileSize)
+        return false;
+    const int w = windowSide(header, 4);
+    const int h = windowSide(header, 6);
+    if (!headerAccepted(header, w, h))
+        return false;
+
+    const qint64 dataLength = fileSize - kPcxMinFileSize;
+    const qint64 pixelCount = qint64(w) * h;
+    std::unique_ptr<uchar[]> data(new (std::nothrow) uchar[dataLength]);
+    std::unique_ptr<uchar[]> pixels(new (std::nothrow) uchar[pixelCount]());
+    if (!data || !pixels)
+        return false;
+    if (file.read(reinterpret_cast<char *>(data.get()), dataLength) != dataLength)
+        return false;
+    decodeRuns(data.get(), dataLength, pixels.get(), pixelCount);
+
+    // The marker byte before the palette is read but not examined.
+    char marker;
+    uchar palette[kPcxPaletteSize];
+    if (file.read(&marker, 1) != 1 ||
+        file.read(reinterpret_cast<char *>(palette), kPcxPaletteSize) != kPcxPaletteSize)
+        return false;
+
+    QImage picture = indexedPicture(w, h, palette, pixels.get());
+    if (picture.isNull() && pixelCount > 0)
+        return false;
+    image = picture;
+    return true;
+}
+
+int Texture::paddingFor(int size)
+{
+    qint64 padded = 4;
+    while (size > padded)
+        padded *= 2;
+    return static_cast<int>(padded - size);
+}
+
+quint32 Texture::toRgba(QRgb argb)
+{
+    return (argb & 0xFF00FF00u) | ((argb >> 16) & 0xFFu) | ((argb & 0xFFu) << 16);
+}

@@ -1,0 +1,74 @@
+#include "framerenderer.h"
+
+#include <QOpenGLFramebufferObject>
+
+#include <GL/gl.h>
+
+namespace {
+
+// Used when the pane's format leaves the sample count to the driver.
+constexpr int kFallbackSamples = 4;
+
+// Qt's framebuffer objects bind textures of their own, but the scenes draw with whatever
+// texture the pane bound when its context was made: put that binding back.
+class TextureBindingKeeper
+{
+public:
+    TextureBindingKeeper() { glGetIntegerv(GL_TEXTURE_BINDING_2D, &name); }
+    ~TextureBindingKeeper() { glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(name)); }
+
+private:
+    GLint name = 0;
+};
+
+} // namespace
+
+FrameRenderer::FrameRenderer(const QSize &size) : demoPane(nullptr)
+{
+    demoPane.setAttribute(Qt::WA_DontShowOnScreen);
+    demoPane.setFixedSize(size);
+    demoPane.show();
+    if (!demoPane.isValid())
+        return;
+    demoPane.makeCurrent();
+    const TextureBindingKeeper keeper;
+    QOpenGLFramebufferObjectFormat format;
+    format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
+    const int samples = demoPane.format().samples();
+    format.setSamples(samples > 0 ? samples : kFallbackSamples);
+    target = std::make_unique<QOpenGLFramebufferObject>(size, format);
+    resolved = std::make_unique<QOpenGLFramebufferObject>(size);
+}
+
+FrameRenderer::~FrameRenderer()
+{
+    if (target) {
+        demoPane.makeCurrent();
+        target.reset();
+        resolved.reset();
+    }
+}
+
+bool FrameRenderer::isReady() const
+{
+    return target && target->isValid() && resolved->isValid() && demoPane.size() == target->size();
+}
+
+QImage FrameRenderer::render(int clock)
+{
+    demoPane.setClock(clock);
+    demoPane.makeCurrent();
+    target->bind();
+    demoPane.updateGL();
+    demoPane.makeCurrent();
+    target->release();
+
+    const TextureBindingKeeper keeper;
+    QOpenGLFramebufferObject::blitFramebuffer(resolved.get(), target.get());
+    // The screen shows colour only: the alpha the scenes leave behind is not part of the
+    // picture.
+    const QImage frame = resolved->toImage();
+    return QImage(frame.constBits(), frame.width(), frame.height(), frame.bytesPerLine(),
+                  QImage::Format_RGB32)
+        .copy();
+}

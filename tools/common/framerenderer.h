@@ -1,0 +1,34 @@
+#ifndef FRAMERENDERER_H
+#define FRAMERENDERER_H
+
+#include "demopane.h"
+
+#include <QImage>
+#include <QSize>
+
+#include <memory>
+
+class QOpenGLFramebufferObject;
+
+// Renders frames of the show with the player's own pane, by demo clock and without music.
+// The pane never appears on screen: it draws into a multisampled framebuffer object of the
+// requested size, so any size renders whatever the screen's. Both framebuffers are made
+// before the pane's first frame, so reading one back leaves the pane's texture bound.
+class FrameRenderer
+{
+public:
+    explicit FrameRenderer(const QSize &size);
+    ~FrameRenderer();
+
+    // False when no GL context or framebuffer of the requested size could be had.
+    bool isReady() const;
+    QImage render(int clock);
+    DemoPane &pane() { return demoPane; }
+
+private:
+    DemoPane demoPane;
+    std::unique_ptr<QOpenGLFramebufferObject> target;
+    std::unique_ptr<QOpenGLFramebufferObject> resolved;
+};
+
+#endif
