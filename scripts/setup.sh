@@ -1,0 +1,40 @@
+# Shared by ./run-demo and ./run-tests: the Debian packages Tovek2 needs and its build.
+# Sourced, not run.
+
+TOVEK2_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+TOVEK2_BUILD="$TOVEK2_ROOT/build"
+
+# To build the player and its tools.
+BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5opengl5-dev libphonon4qt5-dev libglu1-mesa-dev)
+# To play the show: Phonon's GStreamer back end with MP3 decoding, Mesa's OpenGL, and sox
+# for the default tune.
+RUN_PACKAGES=(phonon4qt5-backend-gstreamer gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    libgl1-mesa-dri sox libsox-fmt-mp3)
+# To test headless: a virtual screen with a window manager, GL call tracing, and tools that
+# make and inspect test pictures.
+TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev apitrace imagemagick)
+
+# Installs whichever of the named packages are missing, as root or through sudo.
+ensure_packages() {
+    local missing=() package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq &&
+        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+            "${missing[@]}" >/dev/null
+}
+
+# Configures (once) and builds the player, its tools and its tests in build/.
+build_project() {
+    if [ ! -f "$TOVEK2_BUILD/CMakeCache.txt" ]; then
+        cmake -S "$TOVEK2_ROOT" -B "$TOVEK2_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null ||
+            return 1
+    fi
+    cmake --build "$TOVEK2_BUILD" -j"$(nproc)" -- --no-print-directory
+}

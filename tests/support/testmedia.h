@@ -1,0 +1,25 @@
+#ifndef TESTMEDIA_H
+#define TESTMEDIA_H
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+
+// Inputs the tests make for themselves: music synthesised with sox, pictures drawn with
+// QImage, and colour comparisons that allow for 8-bit rounding.
+namespace TestMedia {
+
+// A two-tone MP3 of the given length; false (with a warning) if sox failed.
+bool writeTune(const QString &path, double seconds);
+// A square picture of one colour, saved as PNG.
+bool writeUniformPicture(const QString &path, QRgb colour, int side = 16);
+// The 8-bit colour a GL colour of components from 0 to 1 is stored as.
+QRgb storedColour(float red, float green, float blue);
+// True when each channel differs by at most tolerance.
+bool closeColours(QRgb actual, QRgb expected, int tolerance = 2);
+// "#rrggbb" for failure messages.
+QString describe(QRgb colour);
+
+} // namespace TestMedia
+
+#endif

@@ -1,0 +1,40 @@
+#ifndef X11SESSION_H
+#define X11SESSION_H
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+
+struct _XDisplay;
+
+// Looks at the screen the way a user and a window manager do: finds top-level windows by
+// title, reads their geometry and state, grabs what the screen shows and asks windows to
+// close through the window-manager protocol.
+class X11Session
+{
+public:
+    using WindowId = unsigned long;
+
+    X11Session();
+    ~X11Session();
+    X11Session(const X11Session &) = delete;
+    X11Session &operator=(const X11Session &) = delete;
+
+    bool isOpen() const { return display != nullptr; }
+    // The viewable window titled title, waiting up to timeoutMs for it; 0 when none shows.
+    WindowId waitForWindow(const QString &title, int timeoutMs);
+    QRect geometry(WindowId window);
+    QSize screenSize();
+    bool isFullScreen(WindowId window);
+    // Sends WM_DELETE_WINDOW, as a window manager does when the user closes a window.
+    void requestClose(WindowId window);
+    QImage grabScreen();
+
+private:
+    WindowId findWindow(WindowId parent, const QString &title);
+    QString titleOf(WindowId window);
+
+    _XDisplay *display;
+};
+
+#endif
