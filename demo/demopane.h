@@ -24,6 +24,9 @@ protected:
     void paintGL() override;
 
 private:
+    // Renders frames into its own framebuffer and so turns off the swap to the window.
+    friend class FrameRenderer;
+
     void drawCrossedPlanes();
     void drawSwarm();
     void drawTumblingSwarm();

@@ -76,9 +76,12 @@ void decodeRuns(const uchar *data, qint64 length, uchar *pixels, qint64 count)
     }
 }
 
+// An empty picture (a side of 0) is a null QImage with no rows to fill.
 QImage indexedPicture(int width, int height, const uchar *palette, const uchar *pixels)
 {
     QImage image(width, height, QImage::Format_Indexed8);
+    if (image.isNull())
+        return image;
     for (int index = 0; index < 256; ++index) {
         const uchar *rgb = palette + 3 * index;
         const int alpha = index == kTransparentIndex ? 0 : 255;
@@ -89,19 +92,35 @@ QImage indexedPicture(int width, int height, const uchar *palette, const uchar *
     return image;
 }
 
+// Asks the proxy texture whether the GL can hold a texture of this size: it answers for the
+// maximum texture size and for the driver's own limits alike, before any texel is built.
+bool textureFits(int width, int height)
+{
+    glTexImage2D(GL_PROXY_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 nullptr);
+    GLint proxyWidth = 0;
+    glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &proxyWidth);
+    return proxyWidth == width;
+}
+
 } // namespace
 
 Texture::Texture() : width(0), height(0), paddedWidth(0), paddedHeight(0) {}
 
 void Texture::load(const QString &fileName)
 {
-    QImage image(fileName);
-    if (image.isNull() && !readPcx(fileName, image))
-        image = placeholder();
-    if (!upload(image))
+    if (!upload(picture(fileName)))
         upload(placeholder());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+}
+
+QImage Texture::picture(const QString &fileName)
+{
+    QImage image(fileName);
+    if (image.isNull() && !readPcx(fileName, image))
+        image = placeholder();
+    return image;
 }
 
 bool Texture::upload(const QImage &image)
@@ -110,9 +129,7 @@ bool Texture::upload(const QImage &image)
     const int h = image.height();
     const int pw = w + paddingFor(w);
     const int ph = h + paddingFor(h);
-    GLint maxSide = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    if (pw > maxSide || ph > maxSide)
+    if (!textureFits(pw, ph))
         return false;
     std::unique_ptr<quint32[]> texels(new (std::nothrow) quint32[size_t(pw) * size_t(ph)]);
     if (!texels)
@@ -141,7 +158,9 @@ bool Texture::readPcx(const QString &fileName, QImage &image)
 {
     uchar header[kPcxHeaderSize];
     QFile file(fileName);
-    file.open(QIODevice::ReadOnly);
+    // A file that cannot be opened is rejected like a short one, without reading from it.
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
     const qint64 fileSize = file.size();
     const qint64 headerRead = file.read(reinterpret_cast<char *>(header), kPcxHeaderSize);
     if (headerRead != kPcxHeaderSize || fileSize < kPcxMinFileSize || fileSize > kPcxMaxFileSize)

@@ -17,6 +17,9 @@ public:
     // Defines level 0 of the texture bound to GL_TEXTURE_2D from fileName, falling back to
     // the paletted reader and then to an opaque red placeholder; leaves GL_NEAREST filters.
     void load(const QString &fileName);
+    // The picture load uploads: Qt's reading of fileName, else the paletted reader, else the
+    // opaque red placeholder. Needs no GL context.
+    static QImage picture(const QString &fileName);
 
     // Reads an 8-bit paletted run-length-coded (PCX) picture; leaves image as it was on failure.
     static bool readPcx(const QString &fileName, QImage &image);

@@ -26,6 +26,8 @@ private:
 FrameRenderer::FrameRenderer(const QSize &size) : demoPane(nullptr)
 {
     demoPane.setAttribute(Qt::WA_DontShowOnScreen);
+    // The window is never shown, so nothing is swapped to it.
+    demoPane.setAutoBufferSwap(false);
     demoPane.setFixedSize(size);
     demoPane.show();
     if (!demoPane.isValid())
@@ -54,7 +56,7 @@ bool FrameRenderer::isReady() const
     return target && target->isValid() && resolved->isValid() && demoPane.size() == target->size();
 }
 
-QImage FrameRenderer::render(int clock)
+void FrameRenderer::draw(int clock)
 {
     demoPane.setClock(clock);
     demoPane.makeCurrent();
@@ -62,13 +64,35 @@ QImage FrameRenderer::render(int clock)
     demoPane.updateGL();
     demoPane.makeCurrent();
     target->release();
+    resolve();
+}
 
+void FrameRenderer::drawCleared()
+{
+    demoPane.makeCurrent();
+    target->bind();
+    // A scene may leave its band's scissor on, which would limit the clear.
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    target->release();
+    resolve();
+}
+
+QImage FrameRenderer::render(int clock)
+{
+    draw(clock);
     const TextureBindingKeeper keeper;
-    QOpenGLFramebufferObject::blitFramebuffer(resolved.get(), target.get());
     // The screen shows colour only: the alpha the scenes leave behind is not part of the
     // picture.
     const QImage frame = resolved->toImage();
     return QImage(frame.constBits(), frame.width(), frame.height(), frame.bytesPerLine(),
                   QImage::Format_RGB32)
         .copy();
+}
+
+void FrameRenderer::resolve()
+{
+    const TextureBindingKeeper keeper;
+    QOpenGLFramebufferObject::blitFramebuffer(resolved.get(), target.get());
 }

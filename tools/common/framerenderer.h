@@ -22,10 +22,17 @@ public:
 
     // False when no GL context or framebuffer of the requested size could be had.
     bool isReady() const;
+    // Draws the frame of clock and resolves its samples, as a swap to the screen would, but
+    // reads nothing back.
+    void draw(int clock);
+    // A frame that only clears, resolved the same way: the least any frame costs.
+    void drawCleared();
     QImage render(int clock);
     DemoPane &pane() { return demoPane; }
 
 private:
+    void resolve();
+
     DemoPane demoPane;
     std::unique_ptr<QOpenGLFramebufferObject> target;
     std::unique_ptr<QOpenGLFramebufferObject> resolved;

@@ -1,0 +1,238 @@
+// The main window in process: start-up state, position reports, the button slots, the end
+// of the music and language changes, with and without real playback.
+#include "demopane.h"
+#include "mainwindow.h"
+#include "testmedia.h"
+
+#include <QDir>
+#include <QEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+#include <phonon/AudioOutput>
+#include <phonon/MediaObject>
+#include <phonon/SeekSlider>
+
+namespace {
+
+constexpr int kPlaybackTimeoutMs = 20000;
+
+// Runs each test in a fresh folder; the player reads its files from the working directory.
+class WorkingFolder
+{
+public:
+    WorkingFolder() : previous(QDir::currentPath()) { QDir::setCurrent(folder.path()); }
+    ~WorkingFolder() { QDir::setCurrent(previous); }
+    QString path(const QString &name) const { return folder.filePath(name); }
+
+private:
+    QTemporaryDir folder;
+    QString previous;
+};
+
+QLabel *positionLabel(MainWindow &window)
+{
+    return window.findChild<QLabel *>(QStringLiteral("label"));
+}
+
+DemoPane *paneOf(MainWindow &window)
+{
+    return window.findChild<DemoPane *>();
+}
+
+Phonon::MediaObject *mediaOf(MainWindow &window)
+{
+    return window.findChild<Phonon::MediaObject *>();
+}
+
+} // namespace
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsFullScreenWithOnlyTheDemo();
+    void reportClosesOnlyFromTheShowEnd_data();
+    void reportClosesOnlyFromTheShowEnd();
+    void reportDrawsItsFrameAtOnce();
+    void endOfMusicSaysDone();
+    void languageChangeResetsTexts();
+    void playbackDrivesTheClock();
+    void playStopAndFullscreenButtons();
+    void seekingBackShowsTheEarlierScene();
+};
+
+void MainWindowTest::startsFullScreenWithOnlyTheDemo()
+{
+    WorkingFolder folder;
+    MainWindow window;
+    QVERIFY(window.isVisible());
+    QVERIFY(window.isFullScreen());
+    QCOMPARE(window.windowTitle(), QStringLiteral("Tovek2"));
+    QVERIFY(!window.findChild<QFrame *>(QStringLiteral("frame_2"))->isVisible());
+    QCOMPARE(positionLabel(window)->text(), QStringLiteral("0"));
+
+    DemoPane *pane = paneOf(window);
+    QVERIFY(pane);
+    QCOMPARE(pane->demoClock(), 0);
+    QCOMPARE(pane->parent()->objectName(), QStringLiteral("frame"));
+    QVERIFY(pane->format().sampleBuffers());
+    auto *slider = window.findChild<Phonon::SeekSlider *>();
+    QVERIFY(slider);
+    QCOMPARE(slider->parent()->objectName(), QStringLiteral("widget"));
+    QCOMPARE(slider->mediaObject(), mediaOf(window));
+
+    Phonon::MediaObject *media = mediaOf(window);
+    QCOMPARE(media->tickInterval(), qint32(1));
+    QCOMPARE(media->currentSource().fileName(), folder.path(QStringLiteral("desert.mp3")));
+    QCOMPARE(window.findChild<Phonon::AudioOutput *>()->category(), Phonon::MusicCategory);
+
+    // The demo covers the whole window once the window manager has made it full screen.
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(pane->size(), window.size());
+}
+
+void MainWindowTest::reportClosesOnlyFromTheShowEnd_data()
+{
+    QTest::addColumn<qint64>("position");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<int>("clock");
+    QTest::newRow("start") << qint64(0) << false << "0" << 0;
+    QTest::newRow("last open report") << qint64(75499) << false << "75499" << 75499;
+    QTest::newRow("show end") << qint64(75500) << true << "75500" << 75500;
+    QTest::newRow("past the end") << qint64(90000) << true << "90000" << 90000;
+    QTest::newRow("negative") << qint64(-42) << false << "-42" << -42;
+    QTest::newRow("very negative") << qint64(-5000000000LL) << false << "-5000000000"
+                                   << int(-5000000000LL + 2 * 4294967296LL);
+    QTest::newRow("past 2^32") << qint64(4294967301LL) << true << "4294967301" << 5;
+    QTest::newRow("low bits negative") << qint64(4294967295LL) << true << "4294967295" << -1;
+}
+
+void MainWindowTest::reportClosesOnlyFromTheShowEnd()
+{
+    QFETCH(qint64, position);
+    QFETCH(bool, closes);
+    QFETCH(QString, label);
+    QFETCH(int, clock);
+    WorkingFolder folder;
+    MainWindow window;
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.tick(position);
+    QCOMPARE(window.isVisible(), !closes);
+    QCOMPARE(positionLabel(window)->text(), label);
+    QCOMPARE(paneOf(window)->demoClock(), clock);
+}
+
+void MainWindowTest::reportDrawsItsFrameAtOnce()
+{
+    WorkingFolder folder;
+    // A fully transparent picture leaves only the letterbox band in each frame.
+    QVERIFY(TestMedia::writeUniformPicture(folder.path(QStringLiteral("round.png")), 0x00000000));
+    MainWindow window;
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    DemoPane *pane = paneOf(window);
+    QTRY_COMPARE(pane->size(), window.size());
+    const QPoint inBand(1, pane->height() / 2);
+
+    // No event is processed between the report and the read-back: the frame is drawn inside
+    // the report.
+    window.tick(30000);
+    QRgb seen = pane->grabFrameBuffer().pixel(inBand);
+    QVERIFY2(TestMedia::closeColours(seen, TestMedia::storedColour(0.7f, 0.5f, 0.1f)),
+             qPrintable(TestMedia::describe(seen)));
+    window.tick(45000);
+    seen = pane->grabFrameBuffer().pixel(inBand);
+    QVERIFY2(TestMedia::closeColours(seen, TestMedia::storedColour(0, 0.7f, 1)),
+             qPrintable(TestMedia::describe(seen)));
+}
+
+void MainWindowTest::endOfMusicSaysDone()
+{
+    WorkingFolder folder;
+    MainWindow window;
+    window.tick(12345);
+    window.finished();
+    QCOMPARE(positionLabel(window)->text(), QStringLiteral("done"));
+    QVERIFY(window.isVisible());
+    QCOMPARE(paneOf(window)->demoClock(), 12345);
+}
+
+void MainWindowTest::languageChangeResetsTexts()
+{
+    WorkingFolder folder;
+    MainWindow window;
+    window.tick(1234);
+    QEvent stateChange(QEvent::WindowStateChange);
+    QCoreApplication::sendEvent(&window, &stateChange);
+    QCOMPARE(positionLabel(window)->text(), QStringLiteral("1234"));
+
+    window.finished();
+    QEvent languageChange(QEvent::LanguageChange);
+    QCoreApplication::sendEvent(&window, &languageChange);
+    QCOMPARE(positionLabel(window)->text(), QStringLiteral("0"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Tovek2"));
+    QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("pushButton"))->text(),
+             QStringLiteral("Play/Stop"));
+    QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("pushButton_2"))->text(),
+             QStringLiteral("Fullscreen"));
+}
+
+void MainWindowTest::playbackDrivesTheClock()
+{
+    WorkingFolder folder;
+    QVERIFY(TestMedia::writeTune(folder.path(QStringLiteral("desert.mp3")), 20));
+    MainWindow window;
+    DemoPane *pane = paneOf(window);
+    QTRY_VERIFY_WITH_TIMEOUT(pane->demoClock() > 500, kPlaybackTimeoutMs);
+    const int first = pane->demoClock();
+    QTRY_VERIFY_WITH_TIMEOUT(pane->demoClock() > first + 500, kPlaybackTimeoutMs);
+    QCOMPARE(positionLabel(window)->text().toInt(), pane->demoClock());
+}
+
+void MainWindowTest::playStopAndFullscreenButtons()
+{
+    WorkingFolder folder;
+    QVERIFY(TestMedia::writeTune(folder.path(QStringLiteral("desert.mp3")), 20));
+    MainWindow window;
+    Phonon::MediaObject *media = mediaOf(window);
+    QTRY_COMPARE_WITH_TIMEOUT(media->state(), Phonon::PlayingState, kPlaybackTimeoutMs);
+
+    window.on_pushButton_pressed();
+    QTRY_COMPARE_WITH_TIMEOUT(media->state(), Phonon::PausedState, kPlaybackTimeoutMs);
+    // Paused, the reports stop and the clock stays.
+    const int pausedAt = paneOf(window)->demoClock();
+    QTest::qWait(500);
+    QCOMPARE(paneOf(window)->demoClock(), pausedAt);
+
+    window.on_pushButton_pressed();
+    QTRY_COMPARE_WITH_TIMEOUT(media->state(), Phonon::PlayingState, kPlaybackTimeoutMs);
+
+    window.on_pushButton_pressed();
+    QTRY_COMPARE_WITH_TIMEOUT(media->state(), Phonon::PausedState, kPlaybackTimeoutMs);
+    window.on_pushButton_2_pressed();
+    QTRY_COMPARE_WITH_TIMEOUT(media->state(), Phonon::PlayingState, kPlaybackTimeoutMs);
+    QVERIFY(window.isFullScreen());
+    QVERIFY(!window.findChild<QFrame *>(QStringLiteral("frame_2"))->isVisible());
+}
+
+void MainWindowTest::seekingBackShowsTheEarlierScene()
+{
+    WorkingFolder folder;
+    QVERIFY(TestMedia::writeTune(folder.path(QStringLiteral("desert.mp3")), 40));
+    MainWindow window;
+    Phonon::MediaObject *media = mediaOf(window);
+    DemoPane *pane = paneOf(window);
+    QTRY_COMPARE_WITH_TIMEOUT(media->state(), Phonon::PlayingState, kPlaybackTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(media->isSeekable(), kPlaybackTimeoutMs);
+
+    media->seek(30000);
+    QTRY_VERIFY_WITH_TIMEOUT(pane->demoClock() >= 30000, kPlaybackTimeoutMs);
+    media->seek(2000);
+    QTRY_VERIFY_WITH_TIMEOUT(pane->demoClock() < 9900, kPlaybackTimeoutMs);
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "mainwindowtest.moc"
