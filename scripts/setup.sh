@@ -5,14 +5,16 @@ TOVEK2_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 TOVEK2_BUILD="$TOVEK2_ROOT/build"
 
 # To build the player and its tools.
-BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5opengl5-dev libphonon4qt5-dev libglu1-mesa-dev)
+# The build also synthesises the default tune that the package installs, with sox.
+BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5opengl5-dev libphonon4qt5-dev libglu1-mesa-dev
+    sox libsox-fmt-mp3)
 # To play the show: Phonon's GStreamer back end with MP3 decoding, Mesa's OpenGL, and sox
-# for the default tune.
+# for the default tune; ffmpeg encodes tovek2-capture's videos.
 RUN_PACKAGES=(phonon4qt5-backend-gstreamer gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-    libgl1-mesa-dri sox libsox-fmt-mp3)
-# To test headless: a virtual screen with a window manager, GL call tracing, and tools that
-# make and inspect test pictures.
-TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev apitrace imagemagick)
+    libgl1-mesa-dri sox libsox-fmt-mp3 ffmpeg)
+# To test headless: a virtual screen with a window manager, GL call tracing, tools that
+# make and inspect test pictures and videos, and a checker for the menu entry.
+TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev apitrace imagemagick desktop-file-utils)
 
 # Installs whichever of the named packages are missing, as root or through sudo.
 ensure_packages() {

@@ -16,8 +16,8 @@ bool runTool(const QString &folder, const QString &program, const QStringList &a
     QProcess process;
     process.setWorkingDirectory(folder);
     process.start(program, arguments);
-    if (!process.waitForFinished(kProcessTimeoutMs) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
+    if (!process.waitForFinished(kProcessTimeoutMs) ||
+        process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         *error = program + QStringLiteral(" failed: ") +
                  QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
         return false;
@@ -108,28 +108,25 @@ bool parseLine(const QString &line, GlCall *call)
 
 bool cutFrame(const QVector<GlCall> &trace, QVector<GlCall> *frame, QString *error)
 {
-    int swap = -1;
+    int start = -1;
     for (int i = 0; i < trace.size(); ++i) {
-        if (trace.at(i).name != QLatin1String("glXSwapBuffers"))
+        const bool opensRun = i == 0 || isHousekeeping(trace.at(i - 1).name);
+        if (!opensRun || trace.at(i).name != QLatin1String("glClearColor"))
             continue;
-        if (swap >= 0) {
+        if (start >= 0) {
             *error = QStringLiteral("the trace holds more than one frame");
             return false;
         }
-        swap = i;
+        start = i;
     }
-    if (swap < 0) {
-        *error = QStringLiteral("the trace holds no buffer swap");
+    if (start < 0) {
+        *error = QStringLiteral("no run of drawing calls in the trace opens with glClearColor");
         return false;
     }
-    int start = swap;
-    while (start > 0 && !isHousekeeping(trace.at(start - 1).name))
-        --start;
-    if (start == swap) {
-        *error = QStringLiteral("the frame holds no calls");
-        return false;
-    }
-    *frame = trace.mid(start, swap - start);
+    int end = start;
+    while (end < trace.size() && !isHousekeeping(trace.at(end).name))
+        ++end;
+    *frame = trace.mid(start, end - start);
     return true;
 }
 

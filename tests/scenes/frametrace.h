@@ -20,8 +20,9 @@ bool record(const QString &folder, int clock, const QSize &size, QVector<GlCall>
 // are not calls.
 bool parseLine(const QString &line, GlCall *call);
 
-// The calls of the one frame in a whole trace: those between the window-system and
-// framebuffer work that wraps the pane's repaint and the buffer swap that ends it.
+// The calls of the one frame in a whole trace. Qt and the renderer wrap the pane's repaint in
+// context, framebuffer and query calls that the scenes never make; the frame is the run of
+// calls between them that opens with the clear colour.
 bool cutFrame(const QVector<GlCall> &trace, QVector<GlCall> *frame, QString *error);
 
 } // namespace FrameTrace

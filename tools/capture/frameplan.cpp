@@ -3,8 +3,7 @@
 FramePlan::FramePlan(int fps, int fromMs, int toMs)
     : fps(fps), firstFrame(firstFrameFrom(fromMs, fps)),
       count(static_cast<int>(qMax<qint64>(0, firstFrameFrom(toMs, fps) - firstFrame)))
-{
-}
+{}
 
 int FramePlan::clockOf(int frame) const
 {

@@ -25,9 +25,8 @@ PartialFile::~PartialFile()
 bool PartialFile::create()
 {
     const QFileInfo target(finalPath);
-    const QString stem = target.dir().filePath(QStringLiteral(".%1.%2")
-                                                   .arg(target.fileName())
-                                                   .arg(QCoreApplication::applicationPid()));
+    const QString stem = target.dir().filePath(
+        QStringLiteral(".%1.%2").arg(target.fileName()).arg(QCoreApplication::applicationPid()));
     for (int attempt = 0; attempt < kMaxNameTries; ++attempt) {
         const QString name = QStringLiteral("%1-%2.part").arg(stem).arg(attempt);
         if (QFileInfo::exists(name))

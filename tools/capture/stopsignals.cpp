@@ -1,6 +1,7 @@
 #include "stopsignals.h"
 
 #include <csignal>
+#include <initializer_list>
 
 namespace {
 

@@ -39,23 +39,56 @@ QStringList VideoEncoder::arguments(const Settings &settings)
         QStringLiteral("%1x%2").arg(settings.frameSize.width()).arg(settings.frameSize.height());
     // The music comes first so that an unreadable file stops the encoder before any frame is
     // drawn for it. HD players assume BT.709 colours, so the video is converted and tagged so.
-    return {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-            QStringLiteral("-y"), QStringLiteral("-ss"), number(settings.musicStartSeconds),
-            QStringLiteral("-t"), number(settings.durationSeconds), QStringLiteral("-i"),
-            settings.musicPath, QStringLiteral("-f"), QStringLiteral("rawvideo"),
-            QStringLiteral("-pix_fmt"), QStringLiteral("rgb0"), QStringLiteral("-video_size"),
-            size, QStringLiteral("-framerate"), QString::number(settings.fps),
-            QStringLiteral("-i"), QStringLiteral("pipe:0"), QStringLiteral("-map"),
-            QStringLiteral("1:v:0"), QStringLiteral("-map"), QStringLiteral("0:a:0"),
-            QStringLiteral("-vf"), QStringLiteral("scale=out_color_matrix=bt709:out_range=tv"),
-            QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"),
-            QStringLiteral("medium"), QStringLiteral("-crf"), QStringLiteral("18"),
-            QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), QStringLiteral("-colorspace"),
-            QStringLiteral("bt709"), QStringLiteral("-color_primaries"), QStringLiteral("bt709"),
-            QStringLiteral("-color_trc"), QStringLiteral("bt709"), QStringLiteral("-color_range"),
-            QStringLiteral("tv"), QStringLiteral("-c:a"), QStringLiteral("aac"),
-            QStringLiteral("-b:a"), QStringLiteral("192k"), QStringLiteral("-movflags"),
-            QStringLiteral("+faststart"), QStringLiteral("-f"), QStringLiteral("mp4"),
+    return {QStringLiteral("-hide_banner"),
+            QStringLiteral("-loglevel"),
+            QStringLiteral("error"),
+            QStringLiteral("-y"),
+            QStringLiteral("-ss"),
+            number(settings.musicStartSeconds),
+            QStringLiteral("-t"),
+            number(settings.durationSeconds),
+            QStringLiteral("-i"),
+            settings.musicPath,
+            QStringLiteral("-f"),
+            QStringLiteral("rawvideo"),
+            QStringLiteral("-pix_fmt"),
+            QStringLiteral("rgb0"),
+            QStringLiteral("-video_size"),
+            size,
+            QStringLiteral("-framerate"),
+            QString::number(settings.fps),
+            QStringLiteral("-i"),
+            QStringLiteral("pipe:0"),
+            QStringLiteral("-map"),
+            QStringLiteral("1:v:0"),
+            QStringLiteral("-map"),
+            QStringLiteral("0:a:0"),
+            QStringLiteral("-vf"),
+            QStringLiteral("scale=out_color_matrix=bt709:out_range=tv"),
+            QStringLiteral("-c:v"),
+            QStringLiteral("libx264"),
+            QStringLiteral("-preset"),
+            QStringLiteral("medium"),
+            QStringLiteral("-crf"),
+            QStringLiteral("18"),
+            QStringLiteral("-pix_fmt"),
+            QStringLiteral("yuv420p"),
+            QStringLiteral("-colorspace"),
+            QStringLiteral("bt709"),
+            QStringLiteral("-color_primaries"),
+            QStringLiteral("bt709"),
+            QStringLiteral("-color_trc"),
+            QStringLiteral("bt709"),
+            QStringLiteral("-color_range"),
+            QStringLiteral("tv"),
+            QStringLiteral("-c:a"),
+            QStringLiteral("aac"),
+            QStringLiteral("-b:a"),
+            QStringLiteral("192k"),
+            QStringLiteral("-movflags"),
+            QStringLiteral("+faststart"),
+            QStringLiteral("-f"),
+            QStringLiteral("mp4"),
             settings.outputPath};
 }
 
@@ -113,6 +146,8 @@ bool VideoEncoder::failWithEncoderMessage()
     const QString detail = lines.isEmpty() ? QString() : QStringLiteral(": ") + lines.last();
     if (process.exitStatus() == QProcess::CrashExit)
         error = QStringLiteral("ffmpeg crashed") + detail;
+    else if (process.exitCode() == 0)
+        error = QStringLiteral("ffmpeg stopped reading frames early") + detail;
     else
         error = QStringLiteral("ffmpeg failed (exit status %1)").arg(process.exitCode()) + detail;
     return false;

@@ -56,6 +56,11 @@ bool FrameRenderer::isReady() const
     return target && target->isValid() && resolved->isValid() && demoPane.size() == target->size();
 }
 
+int FrameRenderer::samples() const
+{
+    return target ? target->format().samples() : 0;
+}
+
 void FrameRenderer::draw(int clock)
 {
     demoPane.setClock(clock);

@@ -22,6 +22,8 @@ public:
 
     // False when no GL context or framebuffer of the requested size could be had.
     bool isReady() const;
+    // Samples a pixel of the frames drawn.
+    int samples() const;
     // Draws the frame of clock and resolves its samples, as a swap to the screen would, but
     // reads nothing back.
     void draw(int clock);

@@ -1,0 +1,259 @@
+// Installing: the programs, the default show, the menu entry and its icon land under the
+// prefix and run from there, and the Debian package carries the same files and names, in its
+// Depends, every library its programs link and what the player loads at run time.
+#include <QDir>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+namespace {
+
+constexpr int kToolTimeoutMs = 300000;
+const QStringList kPrograms = {QStringLiteral("tovek2"), QStringLiteral("tovek2-still"),
+                               QStringLiteral("tovek2-capture"), QStringLiteral("tovek2-bench"),
+                               QStringLiteral("tovek2-disc")};
+
+struct Outcome
+{
+    int exitCode = -1;
+    QByteArray output;
+    QByteArray errors;
+};
+
+Outcome run(const QString &program, const QStringList &arguments,
+            const QString &folder = QDir::tempPath())
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(program, arguments);
+    Outcome outcome;
+    if (!process.waitForFinished(kToolTimeoutMs) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        process.waitForFinished();
+        return outcome;
+    }
+    outcome.exitCode = process.exitCode();
+    outcome.output = process.readAllStandardOutput();
+    outcome.errors = process.readAllStandardError();
+    return outcome;
+}
+
+// The keys of a desktop entry's main group.
+QMap<QString, QString> desktopEntry(const QString &path)
+{
+    QFile file(path);
+    QMap<QString, QString> keys;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return keys;
+    bool inMainGroup = false;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1Char('[')))
+            inMainGroup = line == QLatin1String("[Desktop Entry]");
+        else if (inMainGroup && line.contains(QLatin1Char('=')))
+            keys.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1));
+    }
+    return keys;
+}
+
+void verifyEntryStarts(const QString &entryPath, const QString &prefix)
+{
+    const QMap<QString, QString> entry = desktopEntry(entryPath);
+    QCOMPARE(entry.value(QStringLiteral("Type")), QStringLiteral("Application"));
+    QCOMPARE(entry.value(QStringLiteral("Name")), QStringLiteral("Tovek2"));
+    QCOMPARE(entry.value(QStringLiteral("Exec")), prefix + QStringLiteral("/bin/tovek2"));
+    // The player reads its music and picture from the folder it starts in.
+    QCOMPARE(entry.value(QStringLiteral("Path")), prefix + QStringLiteral("/share/tovek2"));
+    QCOMPARE(entry.value(QStringLiteral("Icon")), QStringLiteral("tovek2"));
+    const QStringList categories =
+        entry.value(QStringLiteral("Categories")).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    QVERIFY(categories.contains(QStringLiteral("AudioVideo")));
+    QVERIFY(categories.contains(QStringLiteral("Player")));
+}
+
+// Package names in a Depends field, alternatives included, without versions.
+QStringList packagesNamed(const QString &depends)
+{
+    QStringList names;
+    for (const QString &item : depends.split(QRegularExpression(QStringLiteral("[,|]")))) {
+        const QString name = item.section(QLatin1Char('('), 0, 0).trimmed();
+        if (!name.isEmpty())
+            names << name;
+    }
+    return names;
+}
+
+// The libraries a program names itself (not those they bring along), as paths on this system.
+QStringList linkedLibraries(const QString &program)
+{
+    const QByteArray dynamic =
+        run(QStringLiteral("readelf"), {QStringLiteral("-d"), program}).output;
+    const QByteArray resolved = run(QStringLiteral("ldd"), {program}).output;
+    static const QRegularExpression needed(QStringLiteral("\\(NEEDED\\).*\\[(.+)\\]"));
+    QStringList paths;
+    for (const QString &line : QString::fromLocal8Bit(dynamic).split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch match = needed.match(line);
+        if (!match.hasMatch())
+            continue;
+        const QRegularExpression where(QRegularExpression::escape(match.captured(1)) +
+                                       QStringLiteral(" => (\\S+)"));
+        paths << where.match(QString::fromLocal8Bit(resolved)).captured(1);
+    }
+    return paths;
+}
+
+// The installed package that owns a file; with merged /usr a library may be found under /lib
+// and listed under /usr/lib, or the other way round.
+QString owningPackage(const QString &path)
+{
+    const QString unmerged = QString(path).remove(QRegularExpression(QStringLiteral("^/usr")));
+    for (const QString &candidate : {unmerged, QStringLiteral("/usr") + unmerged}) {
+        const Outcome owner = run(QStringLiteral("dpkg"), {QStringLiteral("-S"), candidate});
+        if (owner.exitCode == 0)
+            return QString::fromLocal8Bit(owner.output).section(QLatin1Char(':'), 0, 0);
+    }
+    return QString();
+}
+
+} // namespace
+
+class InstallTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void installsProgramsShowAndMenuEntry();
+    void installedProgramsRun();
+    void debianPackageCarriesTheShowAndItsNeeds();
+
+private:
+    QTemporaryDir prefix;
+};
+
+void InstallTest::initTestCase()
+{
+    const Outcome install = run(QStringLiteral(TOVEK2_CMAKE),
+                                {QStringLiteral("--install"), QStringLiteral(TOVEK2_BUILD_DIR),
+                                 QStringLiteral("--prefix"), prefix.path()});
+    QVERIFY2(install.exitCode == 0, install.errors.constData());
+}
+
+void InstallTest::installsProgramsShowAndMenuEntry()
+{
+    for (const QString &program : kPrograms) {
+        const QFileInfo installed(prefix.filePath(QStringLiteral("bin/") + program));
+        QVERIFY2(installed.isFile() && installed.isExecutable(), qPrintable(program));
+    }
+
+    const QString entry = prefix.filePath(QStringLiteral("share/applications/tovek2.desktop"));
+    verifyEntryStarts(entry, prefix.path());
+    const Outcome validation = run(QStringLiteral("desktop-file-validate"), {entry});
+    QVERIFY2(validation.exitCode == 0 && validation.output.isEmpty(),
+             validation.output.constData());
+
+    QFile icon(prefix.filePath(QStringLiteral("share/icons/hicolor/scalable/apps/tovek2.svg")));
+    QVERIFY(icon.open(QIODevice::ReadOnly));
+    QXmlStreamReader svg(&icon);
+    QVERIFY(svg.readNextStartElement());
+    QCOMPARE(svg.name().toString(), QStringLiteral("svg"));
+    while (!svg.atEnd())
+        svg.readNext();
+    QVERIFY2(!svg.hasError(), qPrintable(svg.errorString()));
+
+    const QImage picture(prefix.filePath(QStringLiteral("share/tovek2/round.png")));
+    QVERIFY(!picture.isNull());
+    QVERIFY(picture.hasAlphaChannel());
+    const Outcome music =
+        run(QStringLiteral("ffprobe"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+             QStringLiteral("format=duration:stream=codec_name"), QStringLiteral("-of"),
+             QStringLiteral("default=noprint_wrappers=1"),
+             prefix.filePath(QStringLiteral("share/tovek2/desert.mp3"))});
+    QVERIFY(music.output.contains("codec_name=mp3"));
+    const double seconds =
+        QString::fromLatin1(music.output).section(QStringLiteral("duration="), 1).toDouble();
+    QVERIFY2(seconds >= 75.5, music.output.constData());
+}
+
+void InstallTest::installedProgramsRun()
+{
+    QTemporaryDir folder;
+    QVERIFY(QFile::copy(prefix.filePath(QStringLiteral("share/tovek2/round.png")),
+                        folder.filePath(QStringLiteral("round.png"))));
+    const QStringList frame = {QStringLiteral("--size"), QStringLiteral("96x64"),
+                               QStringLiteral("--clock"), QStringLiteral("30000")};
+    const Outcome installed =
+        run(prefix.filePath(QStringLiteral("bin/tovek2-still")),
+            QStringList(frame) << QStringLiteral("--output") << QStringLiteral("installed.png"),
+            folder.path());
+    QVERIFY2(installed.exitCode == 0, installed.errors.constData());
+    const Outcome built =
+        run(QStringLiteral(TOVEK2_STILL),
+            QStringList(frame) << QStringLiteral("--output") << QStringLiteral("built.png"),
+            folder.path());
+    QCOMPARE(built.exitCode, 0);
+    const QImage installedFrame(folder.filePath(QStringLiteral("installed.png")));
+    QCOMPARE(installedFrame.size(), QSize(96, 64));
+    QCOMPARE(installedFrame, QImage(folder.filePath(QStringLiteral("built.png"))));
+
+    for (const QString &program : kPrograms) {
+        if (program == QLatin1String("tovek2"))
+            continue;
+        const Outcome help =
+            run(prefix.filePath(QStringLiteral("bin/") + program), {QStringLiteral("--help")});
+        QVERIFY2(help.exitCode == 0 && help.output.contains("Usage:"), qPrintable(program));
+    }
+}
+
+void InstallTest::debianPackageCarriesTheShowAndItsNeeds()
+{
+    QTemporaryDir work;
+    const Outcome cpack =
+        run(QStringLiteral(TOVEK2_CPACK),
+            {QStringLiteral("--config"), QStringLiteral(TOVEK2_BUILD_DIR "/CPackConfig.cmake"),
+             QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), work.path()},
+            work.path());
+    QVERIFY2(cpack.exitCode == 0, cpack.output.constData());
+    const QStringList packages =
+        QDir(work.path()).entryList({QStringLiteral("tovek2_*.deb")}, QDir::Files);
+    QCOMPARE(packages.size(), 1);
+    const QString package = work.filePath(packages.first());
+
+    const auto field = [&](const QString &name) {
+        return QString::fromLocal8Bit(
+                   run(QStringLiteral("dpkg-deb"), {QStringLiteral("--field"), package, name})
+                       .output)
+            .trimmed();
+    };
+    QCOMPARE(field(QStringLiteral("Package")), QStringLiteral("tovek2"));
+    const QStringList depends = packagesNamed(field(QStringLiteral("Depends")));
+    for (const QString &runtime :
+         {QStringLiteral("phonon4qt5-backend-gstreamer"),
+          QStringLiteral("gstreamer1.0-plugins-good"), QStringLiteral("libgl1-mesa-dri")})
+        QVERIFY2(depends.contains(runtime), qPrintable(runtime));
+    QVERIFY(packagesNamed(field(QStringLiteral("Recommends"))).contains(QStringLiteral("ffmpeg")));
+
+    const QString root = work.filePath(QStringLiteral("root"));
+    QCOMPARE(run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), package, root}).exitCode, 0);
+    verifyEntryStarts(root + QStringLiteral("/usr/share/applications/tovek2.desktop"),
+                      QStringLiteral("/usr"));
+    QVERIFY(QFileInfo::exists(root + QStringLiteral("/usr/share/tovek2/desert.mp3")));
+    QVERIFY(QFileInfo::exists(root + QStringLiteral("/usr/share/tovek2/round.png")));
+    QVERIFY(QFileInfo::exists(root +
+                              QStringLiteral("/usr/share/icons/hicolor/scalable/apps/tovek2.svg")));
+    for (const QString &program : kPrograms) {
+        const QString packaged = root + QStringLiteral("/usr/bin/") + program;
+        QVERIFY2(QFileInfo(packaged).isExecutable(), qPrintable(program));
+        const QStringList libraries = linkedLibraries(packaged);
+        QVERIFY(!libraries.isEmpty());
+        for (const QString &library : libraries) {
+            const QString owner = owningPackage(library);
+            QVERIFY2(depends.contains(owner),
+                     qPrintable(program + QStringLiteral(": ") + library + QStringLiteral(" of ") +
+                                owner + QStringLiteral(" is not in Depends")));
+        }
+    }
+}
+
+QTEST_MAIN(InstallTest)
+#include "installtest.moc"
