@@ -3,7 +3,6 @@
 #include "framerenderer.h"
 #include "mainwindow.h"
 #include "playbackprobe.h"
-#include "replaytimer.h"
 #include "timeline.h"
 #include "timingsamples.h"
 #include "tooloptions.h"
@@ -12,12 +11,12 @@
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QOpenGLContext>
 #include <QThread>
 #include <QTimer>
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -47,34 +46,9 @@ struct Settings
     int frames = 0;
     double playSeconds = 0;
     QString onlyScene;
-    bool replay = false;
-    bool markFrames = false;
 };
 
-// Ends a frame for a recording by apitrace, which then replays each frame separately;
-// without the tracer nobody provides the call.
-class FrameMarker
-{
-public:
-    explicit FrameMarker(bool wanted)
-    {
-        if (wanted)
-            terminate = reinterpret_cast<Terminator>(
-                QOpenGLContext::currentContext()->getProcAddress("glFrameTerminatorGREMEDY"));
-    }
-    void endFrame() const
-    {
-        if (terminate)
-            terminate();
-    }
-
-private:
-    using Terminator = void (*)();
-    Terminator terminate = nullptr;
-};
-
-template <typename DrawFrame>
-TimingSamples timeFrames(int frames, const FrameMarker &marker, DrawFrame drawFrame)
+template <typename DrawFrame> TimingSamples timeFrames(int frames, DrawFrame drawFrame)
 {
     TimingSamples samples;
     QElapsedTimer timer;
@@ -85,7 +59,6 @@ TimingSamples timeFrames(int frames, const FrameMarker &marker, DrawFrame drawFr
         glFinish();
         if (frame >= 0)
             samples.add(timer.nsecsElapsed() / 1e6);
-        marker.endFrame();
     }
     return samples;
 }
@@ -114,46 +87,21 @@ void printRow(const char *name, const TimingSamples &samples, double floorMs)
                 floorMs > 0 ? median / floorMs : 0);
 }
 
-void printReplayComparison(const Settings &settings, const Scene &scene, const TimingSamples &own)
-{
-    ReplayTimer replay(settings.size, settings.frames);
-    const double replayMs = replay.meanFrameMs(QString::fromLatin1(scene.key));
-    if (replayMs <= 0) {
-        std::printf("%-16s %10.2f %10s   %s\n", scene.name, own.mean(), "-",
-                    qPrintable(replay.errorString()));
-        return;
-    }
-    std::printf("%-16s %10.2f %10.2f %+9.1f %%\n", scene.name, own.mean(), replayMs,
-                100 * (own.mean() - replayMs) / replayMs);
-}
-
 void benchScenes(const Settings &settings, FrameRenderer &renderer)
 {
-    const FrameMarker marker(settings.markFrames);
     printHeader(settings, renderer);
-    const TimingSamples floor =
-        timeFrames(settings.frames, marker, [&](int) { renderer.drawCleared(); });
+    const TimingSamples floor = timeFrames(settings.frames, [&](int) { renderer.drawCleared(); });
     const double floorMs = floor.median();
     printRow("floor (clear)", floor, floorMs);
-    QVector<QPair<const Scene *, TimingSamples>> measured;
     for (const Scene &scene : kScenes) {
         if (!settings.onlyScene.isEmpty() && settings.onlyScene != QLatin1String(scene.key))
             continue;
-        const TimingSamples samples = timeFrames(settings.frames, marker, [&](int frame) {
+        const TimingSamples samples = timeFrames(settings.frames, [&](int frame) {
             renderer.draw(clockInScene(scene, frame, settings.frames));
         });
         printRow(scene.name, samples, floorMs);
-        measured.append({&scene, samples});
     }
     std::fflush(stdout);
-    if (!settings.replay)
-        return;
-    std::printf("\nThe same GL calls replayed by glretrace, mean ms a frame\n");
-    std::printf("%-16s %10s %10s %11s\n", "scene", "own", "replay", "own adds");
-    for (const auto &[scene, samples] : measured) {
-        printReplayComparison(settings, *scene, samples);
-        std::fflush(stdout);
-    }
 }
 
 void benchPlayback(double seconds)
@@ -198,13 +146,7 @@ int main(int argc, char *argv[])
         QStringLiteral("scene"),
         QStringLiteral("Only this scene: planes, swarm, tumbling, wave, grid or ring."),
         QStringLiteral("NAME"));
-    const QCommandLineOption replayOption(
-        QStringLiteral("replay"),
-        QStringLiteral("Also time each scene's GL calls replayed by glretrace (apitrace)."));
-    QCommandLineOption markOption(QStringLiteral("mark-frames"));
-    markOption.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions(
-        {sizeOption, framesOption, playOption, sceneOption, replayOption, markOption});
+    parser.addOptions({sizeOption, framesOption, playOption, sceneOption});
     parser.process(app);
 
     using ToolOptions::fail;
@@ -227,11 +169,6 @@ int main(int argc, char *argv[])
                     [&](const Scene &scene) { return settings.onlyScene == scene.key; });
     if (!settings.onlyScene.isEmpty() && !knownScene)
         return fail(QStringLiteral("unknown scene '%1'").arg(settings.onlyScene));
-    settings.replay = parser.isSet(replayOption);
-    if (settings.replay && !ReplayTimer::isAvailable())
-        return fail(QStringLiteral("--replay needs apitrace and glretrace (Debian package "
-                                   "apitrace)"));
-    settings.markFrames = parser.isSet(markOption);
     if (settings.playSeconds > 0 && !QFileInfo(kMusic).isFile())
         return fail(QStringLiteral("no \"%1\" in the current folder to play (--play-seconds 0 "
                                    "skips playback)")

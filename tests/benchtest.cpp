@@ -1,0 +1,158 @@
+// The benchmark's reports, not its figures: a row for the floor and each scene with the frames
+// asked for, playback that the window really received, and one-line refusals of bad options.
+#include "testmedia.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+
+constexpr int kToolTimeoutMs = 300000;
+const QStringList kRows = {QStringLiteral("floor (clear)"), QStringLiteral("crossed planes"),
+                           QStringLiteral("swarm"),         QStringLiteral("tumbling swarm"),
+                           QStringLiteral("wave"),          QStringLiteral("grid"),
+                           QStringLiteral("ring")};
+
+struct Outcome
+{
+    int exitCode = -1;
+    QString output;
+    QString errors;
+};
+
+Outcome bench(const QString &folder, const QStringList &arguments)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral(TOVEK2_BENCH), arguments);
+    Outcome outcome;
+    if (!process.waitForFinished(kToolTimeoutMs) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        process.waitForFinished();
+        return outcome;
+    }
+    outcome.exitCode = process.exitCode();
+    outcome.output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    outcome.errors = QString::fromLocal8Bit(process.readAllStandardError());
+    return outcome;
+}
+
+// The numbers after a row's name, or none when the row is missing.
+QList<double> rowNumbers(const QString &output, const QString &name)
+{
+    for (const QString &line : output.split(QLatin1Char('\n'))) {
+        if (!line.startsWith(name + QLatin1String("  ")))
+            continue;
+        QList<double> numbers;
+        for (const QString &field :
+             line.mid(name.size()).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            bool ok = false;
+            const double value = field.toDouble(&ok);
+            if (ok)
+                numbers << value;
+        }
+        return numbers;
+    }
+    return {};
+}
+
+} // namespace
+
+class BenchTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void timesEveryScene();
+    void timesOneSceneOnly();
+    void refusesBadOptions_data();
+    void refusesBadOptions();
+};
+
+void BenchTest::timesEveryScene()
+{
+    QTemporaryDir folder;
+    QVERIFY(TestMedia::writeTune(folder.filePath(QStringLiteral("desert.mp3")), 10));
+    const Outcome outcome =
+        bench(folder.path(),
+              {QStringLiteral("--size"), QStringLiteral("64x48"), QStringLiteral("--frames"),
+               QStringLiteral("3"), QStringLiteral("--play-seconds"), QStringLiteral("3")});
+    QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.errors));
+    QVERIFY(outcome.output.contains(QLatin1String("at 64x48")));
+    for (const QString &row : kRows) {
+        // frames, median, p95, fps, ratio to the floor
+        const QList<double> numbers = rowNumbers(outcome.output, row);
+        QCOMPARE(numbers.size(), 5);
+        QCOMPARE(numbers[0], 3.0);
+        QVERIFY2(numbers[1] > 0 && numbers[1] <= numbers[2], qPrintable(row));
+        QVERIFY(numbers[4] > 0);
+        if (row == kRows.first())
+            QCOMPARE(numbers[4], 1.0);
+    }
+
+    static const QRegularExpression playback(
+        QStringLiteral("Playback for 3.0 s at \\d+x\\d+ \\(full screen\\): (\\d+) position "
+                       "reports, ([0-9.]+) a second"));
+    const QRegularExpressionMatch reports = playback.match(outcome.output);
+    QVERIFY2(reports.hasMatch(), qPrintable(outcome.output));
+    QVERIFY(reports.captured(1).toInt() > 1);
+    QVERIFY(reports.captured(2).toDouble() > 0);
+    static const QRegularExpression latency(
+        QStringLiteral("arrival to frame finished: median ([0-9.]+) ms, p95 ([0-9.]+) ms"));
+    const QRegularExpressionMatch times = latency.match(outcome.output);
+    QVERIFY(times.hasMatch());
+    QVERIFY(times.captured(1).toDouble() > 0);
+    QVERIFY(times.captured(1).toDouble() <= times.captured(2).toDouble());
+}
+
+void BenchTest::timesOneSceneOnly()
+{
+    QTemporaryDir folder;
+    const Outcome outcome =
+        bench(folder.path(),
+              {QStringLiteral("--size"), QStringLiteral("64x48"), QStringLiteral("--frames"),
+               QStringLiteral("2"), QStringLiteral("--scene"), QStringLiteral("wave"),
+               QStringLiteral("--play-seconds"), QStringLiteral("0")});
+    QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.errors));
+    for (const QString &row : kRows) {
+        const bool shown = row == QLatin1String("floor (clear)") || row == QLatin1String("wave");
+        QCOMPARE(rowNumbers(outcome.output, row).size(), shown ? 5 : 0);
+    }
+    QVERIFY(!outcome.output.contains(QLatin1String("Playback")));
+}
+
+void BenchTest::refusesBadOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("bad size") << QStringList{QStringLiteral("--size"), QStringLiteral("big")}
+                              << QStringLiteral("bad size");
+    QTest::newRow("no frames") << QStringList{QStringLiteral("--frames"), QStringLiteral("0")}
+                               << QStringLiteral("bad frame count");
+    QTest::newRow("unknown scene")
+        << QStringList{QStringLiteral("--scene"), QStringLiteral("tunnel")}
+        << QStringLiteral("unknown scene");
+    QTest::newRow("negative playback")
+        << QStringList{QStringLiteral("--play-seconds"), QStringLiteral("-1")}
+        << QStringLiteral("bad playback time");
+    QTest::newRow("playback without music") << QStringList() << QStringLiteral("desert.mp3");
+}
+
+void BenchTest::refusesBadOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    QTemporaryDir folder;
+    const Outcome outcome = bench(folder.path(), arguments);
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.output, QString());
+    const QStringList lines = outcome.errors.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.first().startsWith(QLatin1String("tovek2-bench: ")) &&
+                 lines.first().contains(message),
+             qPrintable(lines.first()));
+}
+
+QTEST_MAIN(BenchTest)
+#include "benchtest.moc"

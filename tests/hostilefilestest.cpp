@@ -1,0 +1,378 @@
+// The real player given damaged, missing, oversized and unreadable files under the names it
+// loads: it must keep running and drawing, fall back where it has a fallback, and still exit
+// with status 0 when the window manager closes its window.
+#include "pcxfile.h"
+#include "testmedia.h"
+#include "x11session.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr int kWindowTimeoutMs = 20000;
+constexpr int kExitTimeoutMs = 15000;
+// Long enough for the first frames and the first position reports, short of the first scene's
+// end at 9900 ms.
+constexpr int kSettleMs = 1500;
+constexpr int kRedrawGapMs = 700;
+constexpr int kTuneSeconds = 20;
+// Root reads any file whatever its mode; without these capabilities mode 000 holds for it too.
+const QString kDropFileAccess = QStringLiteral("--bounding-set=-dac_override,-dac_read_search");
+
+enum class Entry
+{
+    File,
+    Directory,
+    UnreadableFile
+};
+// What the pictures' texture must look like on screen: the opaque red placeholder, a picture
+// of its own, or whatever Qt's reading makes of a damaged file.
+enum class Look
+{
+    Placeholder,
+    Picture,
+    AsQtReadsIt
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Entry)
+Q_DECLARE_METATYPE(Look)
+
+namespace {
+
+QByteArray pngBytes(const QImage &picture)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    return bytes;
+}
+
+// Opaque noise: it does not compress, so the file is long enough to cut anywhere.
+QByteArray noisePng()
+{
+    QImage picture(128, 128, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, random.generate() | 0xFF000000u);
+    return pngBytes(picture);
+}
+
+QByteArray whitePng()
+{
+    QImage picture(16, 16, QImage::Format_ARGB32);
+    picture.fill(0xFFFFFFFF);
+    return pngBytes(picture);
+}
+
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray bigEndian32(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = char(value >> (24 - 8 * i));
+    return bytes;
+}
+
+// A well-formed PNG whose header chunk claims the given size, followed by the few bytes of a
+// 16 x 16 picture.
+QByteArray pngClaiming(quint32 width, quint32 height)
+{
+    QByteArray bytes = whitePng();
+    const int ihdrData = 16;
+    const QByteArray size = bigEndian32(width) + bigEndian32(height);
+    bytes.replace(ihdrData, 8, size);
+    const QByteArray typeAndData = bytes.mid(ihdrData - 4, 4 + 13);
+    bytes.replace(ihdrData + 13, 4, bigEndian32(crc32(typeAndData)));
+    return bytes;
+}
+
+// A paletted file claiming the largest accepted picture with two bytes of pixel data; every
+// colour but the transparent one is white.
+QByteArray hugePcxWithoutData()
+{
+    PcxFile file;
+    file.setSize(8192, 8192);
+    file.setData(QByteArray("\xC2\x01", 2));
+    file.setPalette(QVector<QRgb>(255, 0xFFFFFFFFu));
+    return file.bytes();
+}
+
+QByteArray randomBytes(int count)
+{
+    QByteArray bytes(count, '\0');
+    QRandomGenerator random(11);
+    for (char &byte : bytes)
+        byte = char(random.bounded(256));
+    return bytes;
+}
+
+bool makeEntry(const QString &path, Entry entry, const QByteArray &content)
+{
+    if (entry == Entry::Directory)
+        return QDir().mkpath(path);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return false;
+    file.close();
+    return entry == Entry::File || file.setPermissions(QFileDevice::Permissions());
+}
+
+bool runningAsRoot()
+{
+    return geteuid() == 0;
+}
+
+// The player, started in a folder; as root it runs without the capabilities that would let it
+// read an unreadable file.
+class Player
+{
+public:
+    explicit Player(const QString &folder)
+    {
+        process.setWorkingDirectory(folder);
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        QStringList arguments;
+        QString program = QStringLiteral(TOVEK2_PLAYER);
+        if (runningAsRoot()) {
+            arguments = QStringList{kDropFileAccess, QStringLiteral("--"), program};
+            program = QStringLiteral("setpriv");
+        }
+        process.start(program, arguments);
+    }
+    ~Player()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+    bool isRunning() const { return process.state() == QProcess::Running; }
+    QProcess process;
+};
+
+// True when the player, started as Player starts it, could read the file.
+bool readableForThePlayer(const QString &path)
+{
+    if (!runningAsRoot())
+        return QFile(path).open(QIODevice::ReadOnly);
+    return QProcess::execute(QStringLiteral("setpriv"),
+                             {kDropFileAccess, QStringLiteral("--"), QStringLiteral("head"),
+                              QStringLiteral("-c1"), path}) == 0;
+}
+
+struct PixelCounts
+{
+    int reddish = 0;
+    int greenish = 0;
+};
+
+// The middle of the screen, where the crossed planes turn.
+PixelCounts countPlanePixels(const QImage &screen)
+{
+    PixelCounts counts;
+    const QRect middle(screen.width() / 2 - 400, screen.height() / 2 - 400, 800, 800);
+    for (int y = middle.top(); y <= middle.bottom(); ++y) {
+        for (int x = middle.left(); x <= middle.right(); ++x) {
+            const QRgb pixel = screen.pixel(x, y);
+            counts.reddish += qRed(pixel) > 128 && qGreen(pixel) < 10;
+            counts.greenish += qGreen(pixel) > 40;
+        }
+    }
+    return counts;
+}
+
+QString colourAt(const QImage &screen, const QPoint &point)
+{
+    return TestMedia::describe(screen.pixel(point));
+}
+
+} // namespace
+
+class HostileFilesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void survivesHostilePicture_data();
+    void survivesHostilePicture();
+    void survivesHostileMusic_data();
+    void survivesHostileMusic();
+
+private:
+    // Starts the player in folder and checks it runs and draws the first scene; returns the
+    // screen after kSettleMs with the window still open, or a null image on failure.
+    void startAndSettle(Player &player, QImage *screen);
+    void closeAndExpectCleanExit(Player &player);
+
+    X11Session x11;
+    X11Session::WindowId window = 0;
+    QTemporaryDir media;
+};
+
+void HostileFilesTest::initTestCase()
+{
+    QVERIFY(x11.isOpen());
+    QVERIFY(media.isValid());
+    QVERIFY(TestMedia::writeTune(media.filePath(QStringLiteral("desert.mp3")), kTuneSeconds));
+}
+
+void HostileFilesTest::startAndSettle(Player &player, QImage *screen)
+{
+    window = x11.waitForWindow(QStringLiteral("Tovek2"), kWindowTimeoutMs);
+    QVERIFY2(window, "no window titled Tovek2 appeared");
+    QTRY_VERIFY(x11.isFullScreen(window));
+    QTRY_COMPARE(x11.geometry(window), QRect(QPoint(0, 0), x11.screenSize()));
+    QTest::qWait(kSettleMs);
+    QVERIFY2(player.isRunning(), "the player died");
+
+    *screen = x11.grabScreen();
+    // The first scene's band, with the black bar above it.
+    const QPoint inBand(2, screen->height() / 2);
+    QVERIFY2(TestMedia::closeColours(screen->pixel(inBand), TestMedia::storedColour(0, 0, 0.3f)),
+             qPrintable(QStringLiteral("band shows ") + colourAt(*screen, inBand)));
+    QCOMPARE(screen->pixel(2, 2), qRgb(0, 0, 0));
+}
+
+void HostileFilesTest::closeAndExpectCleanExit(Player &player)
+{
+    QVERIFY2(player.isRunning(), "the player died");
+    x11.requestClose(window);
+    QVERIFY2(player.process.waitForFinished(kExitTimeoutMs), "the player did not exit");
+    QCOMPARE(player.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(player.process.exitCode(), 0);
+}
+
+void HostileFilesTest::survivesHostilePicture_data()
+{
+    QTest::addColumn<Entry>("entry");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<Look>("look");
+
+    const QByteArray noise = noisePng();
+    for (const int length : {16, 60, noise.size() / 2, noise.size() - 12})
+        QTest::addRow("png cut to %d of %d bytes", length, noise.size())
+            << Entry::File << noise.left(length) << Look::AsQtReadsIt;
+    QTest::newRow("zero bytes") << Entry::File << QByteArray() << Look::Placeholder;
+    QTest::newRow("directory") << Entry::Directory << QByteArray() << Look::Placeholder;
+    QTest::newRow("unreadable") << Entry::UnreadableFile << whitePng() << Look::Placeholder;
+    QTest::newRow("png claiming 100000 x 100000")
+        << Entry::File << pngClaiming(100000, 100000) << Look::Placeholder;
+    QTest::newRow("paletted 8192 x 8192, two data bytes")
+        << Entry::File << hugePcxWithoutData() << Look::Picture;
+}
+
+void HostileFilesTest::survivesHostilePicture()
+{
+    QFETCH(Entry, entry);
+    QFETCH(QByteArray, content);
+    QFETCH(Look, look);
+    QTemporaryDir folder;
+    const QString picture = folder.filePath(QStringLiteral("round.png"));
+    QVERIFY(makeEntry(picture, entry, content));
+    QVERIFY(QFile::copy(media.filePath(QStringLiteral("desert.mp3")),
+                        folder.filePath(QStringLiteral("desert.mp3"))));
+    if (entry == Entry::UnreadableFile)
+        QVERIFY2(!readableForThePlayer(picture), "the picture is readable all the same");
+    // Qt reads first; a file it cannot read that is not a paletted picture gives the
+    // placeholder.
+    if (look == Look::AsQtReadsIt)
+        look = QImage::fromData(content).isNull() ? Look::Placeholder : Look::Picture;
+
+    Player player(folder.path());
+    QImage screen;
+    startAndSettle(player, &screen);
+    if (QTest::currentTestFailed())
+        return;
+    const PixelCounts counts = countPlanePixels(screen);
+    if (look == Look::Placeholder) {
+        // Every tile colour times opaque red keeps only its red part.
+        QVERIFY2(counts.reddish > 0, "no red tile on the screen");
+        QCOMPARE(counts.greenish, 0);
+    } else {
+        QVERIFY2(counts.greenish > 0, "no tile of the picture on the screen");
+    }
+
+    // The music is playing, so the planes keep turning.
+    QTest::qWait(kRedrawGapMs);
+    QVERIFY2(x11.grabScreen() != screen, "the picture stands still");
+    closeAndExpectCleanExit(player);
+}
+
+void HostileFilesTest::survivesHostileMusic_data()
+{
+    QTest::addColumn<Entry>("entry");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("unplayable");
+
+    QTest::newRow("zero bytes") << Entry::File << QByteArray() << true;
+    QTest::newRow("directory") << Entry::Directory << QByteArray() << true;
+    QTest::newRow("png renamed") << Entry::File << whitePng() << true;
+    // Noise may hold what a decoder takes for frames, so nothing is said about reports.
+    QTest::newRow("random bytes") << Entry::File << randomBytes(65536) << false;
+}
+
+void HostileFilesTest::survivesHostileMusic()
+{
+    QFETCH(Entry, entry);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, unplayable);
+    QTemporaryDir folder;
+    QVERIFY(makeEntry(folder.filePath(QStringLiteral("desert.mp3")), entry, content));
+    QVERIFY(makeEntry(folder.filePath(QStringLiteral("round.png")), Entry::File, whitePng()));
+
+    Player player(folder.path());
+    QImage screen;
+    startAndSettle(player, &screen);
+    if (QTest::currentTestFailed())
+        return;
+
+    if (unplayable) {
+        // No report comes, so the planes stay unturned, as at clock 0: each quarter of the
+        // plane facing the camera shows its front colour, and nothing redraws differently.
+        const QPoint centre(screen.width() / 2, screen.height() / 2);
+        const struct
+        {
+            QPoint offset;
+            float red, green, blue;
+        } quarters[] = {{{100, -100}, 1, 0.6f, 0},
+                        {{-100, -100}, 0.8f, 0.4f, 0.4f},
+                        {{-100, 100}, 0.2f, 0.6f, 0.4f},
+                        {{100, 100}, 0.2f, 0.4f, 0.8f}};
+        for (const auto &quarter : quarters) {
+            const QPoint at = centre + quarter.offset;
+            const QRgb expected = TestMedia::storedColour(quarter.red, quarter.green, quarter.blue);
+            QVERIFY2(TestMedia::closeColours(screen.pixel(at), expected),
+                     qPrintable(QStringLiteral("quarter at %1,%2 shows %3, expected %4")
+                                    .arg(at.x())
+                                    .arg(at.y())
+                                    .arg(colourAt(screen, at), TestMedia::describe(expected))));
+        }
+        QTest::qWait(kRedrawGapMs);
+        QVERIFY2(x11.grabScreen() == screen, "the picture moved without position reports");
+    }
+    closeAndExpectCleanExit(player);
+}
+
+QTEST_MAIN(HostileFilesTest)
+#include "hostilefilestest.moc"
