@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <algorithm>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -56,23 +58,29 @@ X11Session::WindowId X11Session::findWindow(WindowId parent, const QString &titl
     return found;
 }
 
-QString X11Session::titleOf(WindowId window)
+QByteArray X11Session::property(WindowId window, const char *name, unsigned long type)
 {
-    const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
-    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    Atom type = 0;
+    Atom actualType = 0;
     int format = 0;
     unsigned long items = 0;
     unsigned long remaining = 0;
     unsigned char *data = nullptr;
-    QString title;
-    if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format,
-                           &items, &remaining, &data) == Success &&
+    QByteArray value;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False,
+                           type, &actualType, &format, &items, &remaining, &data) == Success &&
         data) {
-        title = QString::fromUtf8(reinterpret_cast<const char *>(data), int(items));
+        // Xlib hands 32-bit items back as longs.
+        const int itemSize = format == 32 ? int(sizeof(long)) : format / 8;
+        value = QByteArray(reinterpret_cast<const char *>(data), int(items) * itemSize);
         XFree(data);
     }
-    return title;
+    return value;
+}
+
+QString X11Session::titleOf(WindowId window)
+{
+    return QString::fromUtf8(
+        property(window, "_NET_WM_NAME", XInternAtom(display, "UTF8_STRING", False)));
 }
 
 QRect X11Session::geometry(WindowId window)
@@ -95,23 +103,11 @@ QSize X11Session::screenSize()
 
 bool X11Session::isFullScreen(WindowId window)
 {
-    const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+    const QByteArray states = property(window, "_NET_WM_STATE", XA_ATOM);
     const Atom fullScreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long items = 0;
-    unsigned long remaining = 0;
-    unsigned char *data = nullptr;
-    bool found = false;
-    if (XGetWindowProperty(display, window, state, 0, 64, False, XA_ATOM, &type, &format, &items,
-                           &remaining, &data) == Success &&
-        data) {
-        const Atom *atoms = reinterpret_cast<const Atom *>(data);
-        for (unsigned long i = 0; i < items; ++i)
-            found = found || atoms[i] == fullScreen;
-        XFree(data);
-    }
-    return found;
+    const auto *atoms = reinterpret_cast<const Atom *>(states.constData());
+    const auto *end = atoms + states.size() / int(sizeof(Atom));
+    return std::find(atoms, end, fullScreen) != end;
 }
 
 void X11Session::requestClose(WindowId window)

@@ -1,6 +1,7 @@
 #ifndef X11SESSION_H
 #define X11SESSION_H
 
+#include <QByteArray>
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -33,6 +34,8 @@ public:
 private:
     WindowId findWindow(WindowId parent, const QString &title);
     QString titleOf(WindowId window);
+    // The raw items of a window property of the given type; empty when it has none.
+    QByteArray property(WindowId window, const char *name, unsigned long type);
 
     _XDisplay *display;
 };
