@@ -1,7 +1,9 @@
 #include "texture.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QString>
 
 #include <GL/gl.h>
@@ -103,21 +105,39 @@ bool textureFits(int width, int height)
     return proxyWidth == width;
 }
 
+// Qt's reading, with the format Qt detects. A few hundred bytes of JPEG can claim 65000 x
+// 65000 pixels, which Qt would fill, gigabytes of them, before the upload finds that no
+// texture holds them; such a picture is left unread.
+QImage qtPicture(const QString &fileName, int largestSide)
+{
+    QImageReader reader(fileName);
+    const QSize claimed = reader.size();
+    if (claimed.width() > largestSide || claimed.height() > largestSide)
+        return QImage();
+    return reader.read();
+}
+
 } // namespace
 
 Texture::Texture() : width(0), height(0), paddedWidth(0), paddedHeight(0) {}
 
 void Texture::load(const QString &fileName)
 {
-    if (!upload(picture(fileName)))
+    GLint largestSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largestSide);
+    if (!upload(picture(fileName, largestSide)))
         upload(placeholder());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
 }
 
-QImage Texture::picture(const QString &fileName)
+QImage Texture::picture(const QString &fileName, int largestSide)
 {
-    QImage image(fileName);
+    // Opening a named pipe would block until something writes to it; only a file can hold
+    // a picture.
+    if (!QFileInfo(fileName).isFile())
+        return placeholder();
+    QImage image = qtPicture(fileName, largestSide);
     if (image.isNull() && !readPcx(fileName, image))
         image = placeholder();
     return image;

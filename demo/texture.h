@@ -18,8 +18,9 @@ public:
     // the paletted reader and then to an opaque red placeholder; leaves GL_NEAREST filters.
     void load(const QString &fileName);
     // The picture load uploads: Qt's reading of fileName, else the paletted reader, else the
-    // opaque red placeholder. Needs no GL context.
-    static QImage picture(const QString &fileName);
+    // opaque red placeholder. Qt does not decode a picture whose header claims a side above
+    // largestSide. Needs no GL context.
+    static QImage picture(const QString &fileName, int largestSide);
 
     // Reads an 8-bit paletted run-length-coded (PCX) picture; leaves image as it was on failure.
     static bool readPcx(const QString &fileName, QImage &image);

@@ -3,6 +3,9 @@
 
 TOVEK2_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 TOVEK2_BUILD="$TOVEK2_ROOT/build"
+# The whole build with AddressSanitizer and UndefinedBehaviorSanitizer, and the picture fuzzer.
+TOVEK2_SANITIZE_BUILD="$TOVEK2_ROOT/build-sanitize"
+TOVEK2_FUZZ_BUILD="$TOVEK2_ROOT/build-fuzz"
 
 # To build the player and its tools.
 # The build also synthesises the default tune that the package installs, with sox.
@@ -14,7 +17,10 @@ RUN_PACKAGES=(phonon4qt5-backend-gstreamer gstreamer1.0-plugins-base gstreamer1.
     libgl1-mesa-dri sox libsox-fmt-mp3 ffmpeg)
 # To test headless: a virtual screen with a window manager, GL call tracing, tools that
 # make and inspect test pictures and videos, and a checker for the menu entry.
-TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev apitrace imagemagick desktop-file-utils)
+TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev apitrace imagemagick desktop-file-utils
+    valgrind)
+# To fuzz the picture reader: clang with libFuzzer and the sanitizer runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 # Installs whichever of the named packages are missing, as root or through sudo.
 ensure_packages() {
@@ -32,11 +38,17 @@ ensure_packages() {
             "${missing[@]}" >/dev/null
 }
 
-# Configures (once) and builds the player, its tools and its tests in build/.
+# Configures (once) and builds the player, its tools and its tests in build/, or in the
+# folder given first with the CMake options that follow it.
 build_project() {
-    if [ ! -f "$TOVEK2_BUILD/CMakeCache.txt" ]; then
-        cmake -S "$TOVEK2_ROOT" -B "$TOVEK2_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null ||
+    local build=$TOVEK2_BUILD
+    if [ $# -gt 0 ]; then
+        build=$1
+        shift
+    fi
+    if [ ! -f "$build/CMakeCache.txt" ]; then
+        cmake -S "$TOVEK2_ROOT" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null ||
             return 1
     fi
-    cmake --build "$TOVEK2_BUILD" -j"$(nproc)" -- --no-print-directory
+    cmake --build "$build" -j"$(nproc)" -- --no-print-directory
 }

@@ -11,6 +11,7 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -21,7 +22,9 @@ constexpr int kExitTimeoutMs = 15000;
 // end at 9900 ms.
 constexpr int kSettleMs = 1500;
 constexpr int kRedrawGapMs = 700;
-constexpr int kTuneSeconds = 20;
+// Longer than the show: stopping a file that the media back end has read to its end makes
+// it wait out the rest of the music before the player can exit.
+constexpr int kTuneSeconds = 80;
 // Root reads any file whatever its mode; without these capabilities mode 000 holds for it too.
 const QString kDropFileAccess = QStringLiteral("--bounding-set=-dac_override,-dac_read_search");
 
@@ -29,7 +32,8 @@ enum class Entry
 {
     File,
     Directory,
-    UnreadableFile
+    UnreadableFile,
+    Fifo
 };
 // What the pictures' texture must look like on screen: the opaque red placeholder, a picture
 // of its own, or whatever Qt's reading makes of a damaged file.
@@ -106,6 +110,27 @@ QByteArray pngClaiming(quint32 width, quint32 height)
     return bytes;
 }
 
+// A JPEG whose frame header claims the given size, with the data of 16 x 16 pixels: a
+// decoder that believes the header fills gigabytes of pixels.
+QByteArray jpegClaiming(quint16 width, quint16 height)
+{
+    QImage picture(16, 16, QImage::Format_RGB32);
+    picture.fill(0xFF336699);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "JPEG");
+    // The baseline frame header: marker, length, sample precision, then height and width.
+    const int frame = bytes.indexOf(QByteArray("\xFF\xC0", 2));
+    if (frame < 0)
+        return QByteArray();
+    bytes[frame + 5] = char(height >> 8);
+    bytes[frame + 6] = char(height & 0xFF);
+    bytes[frame + 7] = char(width >> 8);
+    bytes[frame + 8] = char(width & 0xFF);
+    return bytes;
+}
+
 // A paletted file claiming the largest accepted picture with two bytes of pixel data; every
 // colour but the transparent one is white.
 QByteArray hugePcxWithoutData()
@@ -130,6 +155,8 @@ bool makeEntry(const QString &path, Entry entry, const QByteArray &content)
 {
     if (entry == Entry::Directory)
         return QDir().mkpath(path);
+    if (entry == Entry::Fifo)
+        return mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
         return false;
@@ -275,9 +302,13 @@ void HostileFilesTest::survivesHostilePicture_data()
             << Entry::File << noise.left(length) << Look::AsQtReadsIt;
     QTest::newRow("zero bytes") << Entry::File << QByteArray() << Look::Placeholder;
     QTest::newRow("directory") << Entry::Directory << QByteArray() << Look::Placeholder;
+    QTest::newRow("named pipe") << Entry::Fifo << QByteArray() << Look::Placeholder;
     QTest::newRow("unreadable") << Entry::UnreadableFile << whitePng() << Look::Placeholder;
     QTest::newRow("png claiming 100000 x 100000")
         << Entry::File << pngClaiming(100000, 100000) << Look::Placeholder;
+    const QByteArray hugeJpeg = jpegClaiming(65000, 65000);
+    QVERIFY2(!hugeJpeg.isEmpty(), "Qt wrote no baseline JPEG");
+    QTest::newRow("jpeg claiming 65000 x 65000") << Entry::File << hugeJpeg << Look::Placeholder;
     QTest::newRow("paletted 8192 x 8192, two data bytes")
         << Entry::File << hugePcxWithoutData() << Look::Picture;
 }
@@ -327,6 +358,7 @@ void HostileFilesTest::survivesHostileMusic_data()
 
     QTest::newRow("zero bytes") << Entry::File << QByteArray() << true;
     QTest::newRow("directory") << Entry::Directory << QByteArray() << true;
+    QTest::newRow("named pipe") << Entry::Fifo << QByteArray() << true;
     QTest::newRow("png renamed") << Entry::File << whitePng() << true;
     // Noise may hold what a decoder takes for frames, so nothing is said about reports.
     QTest::newRow("random bytes") << Entry::File << randomBytes(65536) << false;

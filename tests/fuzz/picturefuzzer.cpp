@@ -14,6 +14,8 @@
 
 namespace {
 
+// The largest texture side of Mesa's software renderer.
+constexpr int kLargestTextureSide = 16384;
 QString inputPath;
 
 void require(bool condition, const char *what)
@@ -73,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     file.close();
 
     checkPalettedRead(data, size);
-    const QImage picture = Texture::picture(inputPath);
+    const QImage picture = Texture::picture(inputPath, kLargestTextureSide);
     // Only an empty paletted picture is null: every other outcome has pixels to upload.
     if (picture.isNull()) {
         QImage paletted;
