@@ -72,17 +72,39 @@ void FormTest::membersAreNamedChildrenOfTheirHosts_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("className");
     QTest::addColumn<QString>("parentName");
-    QTest::newRow("centralWidget") << "centralWidget" << "QWidget" << "MainWindow";
-    QTest::newRow("verticalLayout") << "verticalLayout" << "QVBoxLayout" << "centralWidget";
-    QTest::newRow("frame") << "frame" << "QFrame" << "centralWidget";
-    QTest::newRow("horizontalLayout") << "horizontalLayout" << "QHBoxLayout" << "frame";
-    QTest::newRow("frame_2") << "frame_2" << "QFrame" << "centralWidget";
-    QTest::newRow("gridLayout") << "gridLayout" << "QGridLayout" << "frame_2";
-    QTest::newRow("pushButton") << "pushButton" << "QPushButton" << "frame_2";
-    QTest::newRow("pushButton_2") << "pushButton_2" << "QPushButton" << "frame_2";
-    QTest::newRow("label") << "label" << "QLabel" << "frame_2";
-    QTest::newRow("widget") << "widget" << "QWidget" << "frame_2";
-    QTest::newRow("horizontalLayout_2") << "horizontalLayout_2" << "QHBoxLayout" << "widget";
+    QTest::newRow("centralWidget") << "centralWidget"
+                                   << "QWidget"
+                                   << "MainWindow";
+    QTest::newRow("verticalLayout") << "verticalLayout"
+                                    << "QVBoxLayout"
+                                    << "centralWidget";
+    QTest::newRow("frame") << "frame"
+                           << "QFrame"
+                           << "centralWidget";
+    QTest::newRow("horizontalLayout") << "horizontalLayout"
+                                      << "QHBoxLayout"
+                                      << "frame";
+    QTest::newRow("frame_2") << "frame_2"
+                             << "QFrame"
+                             << "centralWidget";
+    QTest::newRow("gridLayout") << "gridLayout"
+                                << "QGridLayout"
+                                << "frame_2";
+    QTest::newRow("pushButton") << "pushButton"
+                                << "QPushButton"
+                                << "frame_2";
+    QTest::newRow("pushButton_2") << "pushButton_2"
+                                  << "QPushButton"
+                                  << "frame_2";
+    QTest::newRow("label") << "label"
+                           << "QLabel"
+                           << "frame_2";
+    QTest::newRow("widget") << "widget"
+                            << "QWidget"
+                            << "frame_2";
+    QTest::newRow("horizontalLayout_2") << "horizontalLayout_2"
+                                        << "QHBoxLayout"
+                                        << "widget";
 }
 
 void FormTest::membersAreNamedChildrenOfTheirHosts()
@@ -90,13 +112,17 @@ void FormTest::membersAreNamedChildrenOfTheirHosts()
     QFETCH(QString, name);
     QFETCH(QString, className);
     QFETCH(QString, parentName);
-    const QHash<QString, QObject *> members = {
-        {"centralWidget", form.centralWidget}, {"verticalLayout", form.verticalLayout},
-        {"frame", form.frame},                 {"horizontalLayout", form.horizontalLayout},
-        {"frame_2", form.frame_2},             {"gridLayout", form.gridLayout},
-        {"pushButton", form.pushButton},       {"pushButton_2", form.pushButton_2},
-        {"label", form.label},                 {"widget", form.widget},
-        {"horizontalLayout_2", form.horizontalLayout_2}};
+    const QHash<QString, QObject *> members = {{"centralWidget", form.centralWidget},
+                                               {"verticalLayout", form.verticalLayout},
+                                               {"frame", form.frame},
+                                               {"horizontalLayout", form.horizontalLayout},
+                                               {"frame_2", form.frame_2},
+                                               {"gridLayout", form.gridLayout},
+                                               {"pushButton", form.pushButton},
+                                               {"pushButton_2", form.pushButton_2},
+                                               {"label", form.label},
+                                               {"widget", form.widget},
+                                               {"horizontalLayout_2", form.horizontalLayout_2}};
     QObject *member = members.value(name);
     QVERIFY(member);
     QCOMPARE(member->objectName(), name);
@@ -114,9 +140,12 @@ void FormTest::layoutsHaveTheirSpacingAndMargins_data()
     QTest::addColumn<QString>("layout");
     QTest::addColumn<int>("spacing");
     QTest::addColumn<int>("margin");
-    QTest::newRow("central widget") << "centralWidget" << "verticalLayout" << 0 << 0;
-    QTest::newRow("demo frame") << "frame" << "horizontalLayout" << 6 << 0;
-    QTest::newRow("control frame") << "frame_2" << "gridLayout" << 6 << 11;
+    QTest::newRow("central widget") << "centralWidget"
+                                    << "verticalLayout" << 0 << 0;
+    QTest::newRow("demo frame") << "frame"
+                                << "horizontalLayout" << 6 << 0;
+    QTest::newRow("control frame") << "frame_2"
+                                   << "gridLayout" << 6 << 11;
 }
 
 void FormTest::layoutsHaveTheirSpacingAndMargins()
@@ -215,10 +244,10 @@ void FormTest::widgetPropertiesAndTexts()
     QCOMPARE(form.widget->minimumSize(), QSize(0, 30));
 
     // Creation order is sibling order and so the focus order.
-    const QList<QWidget *> controls = form.frame_2->findChildren<QWidget *>(
-        QString(), Qt::FindDirectChildrenOnly);
-    QCOMPARE(controls, QList<QWidget *>({form.pushButton, form.pushButton_2, form.label,
-                                          form.widget}));
+    const QList<QWidget *> controls =
+        form.frame_2->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    QCOMPARE(controls,
+             QList<QWidget *>({form.pushButton, form.pushButton_2, form.label, form.widget}));
     QVERIFY(window->menuWidget() == nullptr);
     QVERIFY(window->findChild<QStatusBar *>() == nullptr);
 }

@@ -1,7 +1,7 @@
 // The main window in process: start-up state, position reports, the button slots, the end
 // of the music and language changes, with and without real playback.
-#include "demopane.h"
 #include "mainwindow.h"
+#include "demopane.h"
 #include "testmedia.h"
 
 #include <QDir>
@@ -105,8 +105,8 @@ void MainWindowTest::reportClosesOnlyFromTheShowEnd_data()
     QTest::newRow("show end") << qint64(75500) << true << "75500" << 75500;
     QTest::newRow("past the end") << qint64(90000) << true << "90000" << 90000;
     QTest::newRow("negative") << qint64(-42) << false << "-42" << -42;
-    QTest::newRow("very negative") << qint64(-5000000000LL) << false << "-5000000000"
-                                   << int(-5000000000LL + 2 * 4294967296LL);
+    QTest::newRow("very negative")
+        << qint64(-5000000000LL) << false << "-5000000000" << int(-5000000000LL + 2 * 4294967296LL);
     QTest::newRow("past 2^32") << qint64(4294967301LL) << true << "4294967301" << 5;
     QTest::newRow("low bits negative") << qint64(4294967295LL) << true << "4294967295" << -1;
 }

@@ -23,9 +23,12 @@ struct SceneSample
 };
 
 const SceneSample kSamples[] = {
-    {"crossed planes", 5000, 0, 0, 0.3f}, {"swarm", 15000, 0.3f, 0.4f, 1},
-    {"tumbling swarm", 22500, 0.3f, 0.4f, 1}, {"wave", 32000, 0.7f, 0.5f, 0.1f},
-    {"grid", 50000, 0, 0.7f, 1},          {"ring", 67000, 1, 0.6f, 0},
+    {"crossed planes", 5000, 0, 0, 0.3f},
+    {"swarm", 15000, 0.3f, 0.4f, 1},
+    {"tumbling swarm", 22500, 0.3f, 0.4f, 1},
+    {"wave", 32000, 0.7f, 0.5f, 0.1f},
+    {"grid", 50000, 0, 0.7f, 1},
+    {"ring", 67000, 1, 0.6f, 0},
 };
 
 class Player
@@ -75,8 +78,8 @@ void PlayerTest::showPlaysToTheEndAndExits()
     X11Session x11;
     QVERIFY(x11.isOpen());
     Player player(data.path());
-    const X11Session::WindowId window = x11.waitForWindow(QStringLiteral("Tovek2"),
-                                                          kWindowTimeoutMs);
+    const X11Session::WindowId window =
+        x11.waitForWindow(QStringLiteral("Tovek2"), kWindowTimeoutMs);
     QVERIFY2(window, "no window titled Tovek2 appeared");
     QTRY_VERIFY(x11.isFullScreen(window));
     QTRY_COMPARE(x11.geometry(window), QRect(QPoint(0, 0), x11.screenSize()));
@@ -89,10 +92,11 @@ void PlayerTest::showPlaysToTheEndAndExits()
         QVERIFY2(player.process.state() == QProcess::Running, sample.scene);
         const QImage screen = x11.grabScreen();
         const QRgb band = TestMedia::storedColour(sample.red, sample.green, sample.blue);
-        QVERIFY2(TestMedia::closeColours(screen.pixel(2, height / 2), band),
-                 qPrintable(QStringLiteral("%1: band shows %2, expected %3")
-                                .arg(QLatin1String(sample.scene), describeBandAt(screen, height / 2),
-                                     TestMedia::describe(band))));
+        QVERIFY2(
+            TestMedia::closeColours(screen.pixel(2, height / 2), band),
+            qPrintable(QStringLiteral("%1: band shows %2, expected %3")
+                           .arg(QLatin1String(sample.scene), describeBandAt(screen, height / 2),
+                                TestMedia::describe(band))));
         QCOMPARE(screen.pixel(2, 0), qRgb(0, 0, 0));
     }
 
@@ -110,8 +114,8 @@ void PlayerTest::withoutMusicStaysOpenUntilClosed()
 
     X11Session x11;
     Player player(data.path());
-    const X11Session::WindowId window = x11.waitForWindow(QStringLiteral("Tovek2"),
-                                                          kWindowTimeoutMs);
+    const X11Session::WindowId window =
+        x11.waitForWindow(QStringLiteral("Tovek2"), kWindowTimeoutMs);
     QVERIFY(window);
     QTRY_VERIFY(x11.isFullScreen(window));
 
@@ -119,9 +123,9 @@ void PlayerTest::withoutMusicStaysOpenUntilClosed()
     QVERIFY(!player.process.waitForFinished(5000));
     const QImage screen = x11.grabScreen();
     const int height = x11.screenSize().height();
-    QVERIFY2(TestMedia::closeColours(screen.pixel(2, height / 2),
-                                     TestMedia::storedColour(0, 0, 0.3f)),
-             qPrintable(describeBandAt(screen, height / 2)));
+    QVERIFY2(
+        TestMedia::closeColours(screen.pixel(2, height / 2), TestMedia::storedColour(0, 0, 0.3f)),
+        qPrintable(describeBandAt(screen, height / 2)));
 
     x11.requestClose(window);
     QVERIFY(player.process.waitForFinished(10000));

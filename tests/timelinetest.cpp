@@ -184,8 +184,22 @@ void TimelineTest::resizeSetsViewportAndPerspective()
     // 45 degrees vertically, aspect 800/600, near 0.01 and far 100, column by column.
     const double f = 1.0 / std::tan(22.5 * M_PI / 180.0);
     const double aspect = 800.0 / 600.0;
-    const double expected[16] = {f / aspect, 0, 0, 0, 0, f, 0, 0, 0, 0, (100 + 0.01) / (0.01 - 100),
-                                 -1, 0, 0, 2 * 100 * 0.01 / (0.01 - 100), 0};
+    const double expected[16] = {f / aspect,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 f,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 (100 + 0.01) / (0.01 - 100),
+                                 -1,
+                                 0,
+                                 0,
+                                 2 * 100 * 0.01 / (0.01 - 100),
+                                 0};
     GLfloat projection[16] = {};
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     for (int i = 0; i < 16; ++i)

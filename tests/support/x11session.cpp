@@ -13,9 +13,7 @@ namespace {
 constexpr int kPollMs = 50;
 } // namespace
 
-X11Session::X11Session() : display(XOpenDisplay(nullptr))
-{
-}
+X11Session::X11Session() : display(XOpenDisplay(nullptr)) {}
 
 X11Session::~X11Session()
 {
@@ -66,8 +64,8 @@ QByteArray X11Session::property(WindowId window, const char *name, unsigned long
     unsigned long remaining = 0;
     unsigned char *data = nullptr;
     QByteArray value;
-    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False,
-                           type, &actualType, &format, &items, &remaining, &data) == Success &&
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False, type,
+                           &actualType, &format, &items, &remaining, &data) == Success &&
         data) {
         // Xlib hands 32-bit items back as longs.
         const int itemSize = format == 32 ? int(sizeof(long)) : format / 8;
@@ -126,8 +124,8 @@ void X11Session::requestClose(WindowId window)
 QImage X11Session::grabScreen()
 {
     const QSize size = screenSize();
-    XImage *shot = XGetImage(display, DefaultRootWindow(display), 0, 0, size.width(),
-                             size.height(), AllPlanes, ZPixmap);
+    XImage *shot = XGetImage(display, DefaultRootWindow(display), 0, 0, size.width(), size.height(),
+                             AllPlanes, ZPixmap);
     if (!shot)
         return QImage();
     // A 24-bit screen keeps each pixel in 32 bits, blue first: QImage's RGB32 in memory.
