@@ -12,8 +12,8 @@ class QOpenGLFramebufferObject;
 
 // Renders frames of the show with the player's own pane, by demo clock and without music.
 // The pane never appears on screen: it draws into a multisampled framebuffer object of the
-// requested size, so any size renders whatever the screen's. Both framebuffers are made
-// before the pane's first frame, so reading one back leaves the pane's texture bound.
+// requested size, so any size renders whatever the screen's. The framebuffers' own
+// textures never take the place of the pane's, which its scenes draw with.
 class FrameRenderer
 {
 public:
