@@ -61,7 +61,7 @@ const SceneFrame SceneFrame::crossedPlanes = {0.0f, 0.0f, 0.3f, 0.1666, 0.666, t
                                               3, {kTumbleXyz[0], kTumbleXyz[1], kTumbleXyz[2]}, 0.5f};
 const SceneFrame SceneFrame::swarm =         {0.3f, 0.4f, 1.0f, 0.1666, 0.666, false, 0.01f, false, false, true,  -3.0f,
                                               3, {kTumbleXyz[0], kTumbleXyz[1], kTumbleXyz[2]}, 0.27f};
-const SceneFrame SceneFrame::tumblingSwarm = {0.3f, 0.4f, 1.0f, 0.1666, 0.666, false, 0.01f, false, false, true, -3.0f,
+const SceneFrame SceneFrame::tumblingSwarm = {0.3f, 0.4f, 1.0f, 0.1666, 0.666, false, 0.01f, false, false, true,  -3.0f,
                                               3, {kTumbleXyz[0], kTumbleXyz[1], kTumbleXyz[2]}, 0.27f};
 const SceneFrame SceneFrame::wave =          {0.7f, 0.5f, 0.1f, 0.1666, 0.666, false, 0.01f, false, false, true,  -1.5f,
                                               1, {kTurnZ}, 0.1f};

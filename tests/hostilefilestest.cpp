@@ -110,27 +110,6 @@ QByteArray pngClaiming(quint32 width, quint32 height)
     return bytes;
 }
 
-// A JPEG whose frame header claims the given size, with the data of 16 x 16 pixels: a
-// decoder that believes the header fills gigabytes of pixels.
-QByteArray jpegClaiming(quint16 width, quint16 height)
-{
-    QImage picture(16, 16, QImage::Format_RGB32);
-    picture.fill(0xFF336699);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    picture.save(&buffer, "JPEG");
-    // The baseline frame header: marker, length, sample precision, then height and width.
-    const int frame = bytes.indexOf(QByteArray("\xFF\xC0", 2));
-    if (frame < 0)
-        return QByteArray();
-    bytes[frame + 5] = char(height >> 8);
-    bytes[frame + 6] = char(height & 0xFF);
-    bytes[frame + 7] = char(width >> 8);
-    bytes[frame + 8] = char(width & 0xFF);
-    return bytes;
-}
-
 // A paletted file claiming the largest accepted picture with two bytes of pixel data; every
 // colour but the transparent one is white.
 QByteArray hugePcxWithoutData()
@@ -304,7 +283,7 @@ void HostileFilesTest::survivesHostilePicture_data()
     QTest::newRow("unreadable") << Entry::UnreadableFile << whitePng() << Look::Placeholder;
     QTest::newRow("png claiming 100000 x 100000")
         << Entry::File << pngClaiming(100000, 100000) << Look::Placeholder;
-    const QByteArray hugeJpeg = jpegClaiming(65000, 65000);
+    const QByteArray hugeJpeg = TestMedia::jpegClaiming(65000, 65000);
     QVERIFY2(!hugeJpeg.isEmpty(), "Qt wrote no baseline JPEG");
     QTest::newRow("jpeg claiming 65000 x 65000") << Entry::File << hugeJpeg << Look::Placeholder;
     QTest::newRow("paletted 8192 x 8192, two data bytes")

@@ -3,6 +3,8 @@
 // give the opaque red placeholder at once; pictures within the limit are read as before.
 #include "texture.h"
 
+#include "testmedia.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QtTest>
@@ -14,26 +16,6 @@ namespace {
 constexpr int kLargestSide = 64;
 constexpr int kPlaceholderSide = 256;
 constexpr QRgb kOpaqueRed = 0xFFFF0000;
-
-// A JPEG of a few pixels whose frame header claims the given size; Qt fills the pixels the
-// data does not reach.
-QByteArray jpegClaiming(quint16 width, quint16 height)
-{
-    QImage picture(8, 8, QImage::Format_RGB32);
-    picture.fill(0xFF3366CC);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    picture.save(&buffer, "JPEG");
-    const int frame = bytes.indexOf(QByteArray("\xFF\xC0", 2));
-    if (frame < 0)
-        return QByteArray();
-    bytes[frame + 5] = char(height >> 8);
-    bytes[frame + 6] = char(height & 0xFF);
-    bytes[frame + 7] = char(width >> 8);
-    bytes[frame + 8] = char(width & 0xFF);
-    return bytes;
-}
 
 QByteArray pngOf(const QSize &size)
 {
@@ -79,9 +61,9 @@ void PictureGuardTest::claimedSizeDecidesWhetherQtDecodes_data()
     QTest::newRow("png one wider") << pngOf(QSize(kLargestSide + 1, 3)) << none;
     QTest::newRow("png one taller") << pngOf(QSize(3, kLargestSide + 1)) << none;
     QTest::newRow("jpeg claiming the limit")
-        << jpegClaiming(kLargestSide, kLargestSide) << QSize(kLargestSide, kLargestSide);
-    QTest::newRow("jpeg claiming one more") << jpegClaiming(kLargestSide + 1, 8) << none;
-    QTest::newRow("jpeg claiming 65000 x 65000") << jpegClaiming(65000, 65000) << none;
+        << TestMedia::jpegClaiming(kLargestSide, kLargestSide) << QSize(kLargestSide, kLargestSide);
+    QTest::newRow("jpeg claiming one more") << TestMedia::jpegClaiming(kLargestSide + 1, 8) << none;
+    QTest::newRow("jpeg claiming 65000 x 65000") << TestMedia::jpegClaiming(65000, 65000) << none;
 }
 
 void PictureGuardTest::claimedSizeDecidesWhetherQtDecodes()

@@ -1,5 +1,6 @@
 #include "testmedia.h"
 
+#include <QBuffer>
 #include <QProcess>
 #include <QtGlobal>
 
@@ -30,6 +31,25 @@ bool writeUniformPicture(const QString &path, QRgb colour, int side)
     QImage picture(side, side, QImage::Format_ARGB32);
     picture.fill(colour);
     return picture.save(path, "PNG");
+}
+
+QByteArray jpegClaiming(quint16 width, quint16 height)
+{
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(0xFF3366CC);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "JPEG");
+    // The baseline frame header: marker, length, sample precision, then height and width.
+    const int frame = bytes.indexOf(QByteArray("\xFF\xC0", 2));
+    if (frame < 0)
+        return QByteArray();
+    bytes[frame + 5] = char(height >> 8);
+    bytes[frame + 6] = char(height & 0xFF);
+    bytes[frame + 7] = char(width >> 8);
+    bytes[frame + 8] = char(width & 0xFF);
+    return bytes;
 }
 
 QRgb storedColour(float red, float green, float blue)

@@ -1,6 +1,7 @@
 #ifndef TESTMEDIA_H
 #define TESTMEDIA_H
 
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <QString>
@@ -13,6 +14,9 @@ namespace TestMedia {
 bool writeTune(const QString &path, double seconds);
 // A square picture of one colour, saved as PNG.
 bool writeUniformPicture(const QString &path, QRgb colour, int side = 16);
+// A small JPEG whose frame header claims width x height: a decoder that believes the header
+// fills that many pixels.
+QByteArray jpegClaiming(quint16 width, quint16 height);
 // The 8-bit colour a GL colour of components from 0 to 1 is stored as.
 QRgb storedColour(float red, float green, float blue);
 // True when each channel differs by at most tolerance.
