@@ -1,6 +1,7 @@
 // The benchmark's reports, not its figures: a row for the floor and each scene with the frames
 // asked for, playback that the window really received, and one-line refusals of bad options.
 #include "testmedia.h"
+#include "toolrun.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -14,28 +15,9 @@ const QStringList kRows = {QStringLiteral("floor (clear)"), QStringLiteral("cros
                            QStringLiteral("wave"),          QStringLiteral("grid"),
                            QStringLiteral("ring")};
 
-struct Outcome
+ToolRun bench(const QString &folder, const QStringList &arguments)
 {
-    int exitCode = -1;
-    QString output;
-    QString errors;
-};
-
-Outcome bench(const QString &folder, const QStringList &arguments)
-{
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(TOVEK2_BENCH), arguments);
-    Outcome outcome;
-    if (!process.waitForFinished(kToolTimeoutMs) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        return outcome;
-    }
-    outcome.exitCode = process.exitCode();
-    outcome.output = QString::fromLocal8Bit(process.readAllStandardOutput());
-    outcome.errors = QString::fromLocal8Bit(process.readAllStandardError());
-    return outcome;
+    return ToolRun::of(QStringLiteral(TOVEK2_BENCH), arguments, folder, kToolTimeoutMs);
 }
 
 // The numbers after a row's name, or none when the row is missing.
@@ -74,15 +56,15 @@ void BenchTest::timesEveryScene()
 {
     QTemporaryDir folder;
     QVERIFY(TestMedia::writeTune(folder.filePath(QStringLiteral("desert.mp3")), 10));
-    const Outcome outcome =
+    const ToolRun outcome =
         bench(folder.path(),
               {QStringLiteral("--size"), QStringLiteral("64x48"), QStringLiteral("--frames"),
                QStringLiteral("3"), QStringLiteral("--play-seconds"), QStringLiteral("3")});
-    QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.errors));
-    QVERIFY(outcome.output.contains(QLatin1String("at 64x48")));
+    QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.errorText()));
+    QVERIFY(outcome.outputText().contains(QLatin1String("at 64x48")));
     for (const QString &row : kRows) {
         // frames, median, p95, fps, ratio to the floor
-        const QList<double> numbers = rowNumbers(outcome.output, row);
+        const QList<double> numbers = rowNumbers(outcome.outputText(), row);
         QCOMPARE(numbers.size(), 5);
         QCOMPARE(numbers[0], 3.0);
         QVERIFY2(numbers[1] > 0 && numbers[1] <= numbers[2], qPrintable(row));
@@ -94,13 +76,13 @@ void BenchTest::timesEveryScene()
     static const QRegularExpression playback(
         QStringLiteral("Playback for 3.0 s at \\d+x\\d+ \\(full screen\\): (\\d+) position "
                        "reports, ([0-9.]+) a second"));
-    const QRegularExpressionMatch reports = playback.match(outcome.output);
-    QVERIFY2(reports.hasMatch(), qPrintable(outcome.output));
+    const QRegularExpressionMatch reports = playback.match(outcome.outputText());
+    QVERIFY2(reports.hasMatch(), qPrintable(outcome.outputText()));
     QVERIFY(reports.captured(1).toInt() > 1);
     QVERIFY(reports.captured(2).toDouble() > 0);
     static const QRegularExpression latency(
         QStringLiteral("arrival to frame finished: median ([0-9.]+) ms, p95 ([0-9.]+) ms"));
-    const QRegularExpressionMatch times = latency.match(outcome.output);
+    const QRegularExpressionMatch times = latency.match(outcome.outputText());
     QVERIFY(times.hasMatch());
     QVERIFY(times.captured(1).toDouble() > 0);
     QVERIFY(times.captured(1).toDouble() <= times.captured(2).toDouble());
@@ -109,17 +91,17 @@ void BenchTest::timesEveryScene()
 void BenchTest::timesOneSceneOnly()
 {
     QTemporaryDir folder;
-    const Outcome outcome =
+    const ToolRun outcome =
         bench(folder.path(),
               {QStringLiteral("--size"), QStringLiteral("64x48"), QStringLiteral("--frames"),
                QStringLiteral("2"), QStringLiteral("--scene"), QStringLiteral("wave"),
                QStringLiteral("--play-seconds"), QStringLiteral("0")});
-    QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.errors));
+    QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.errorText()));
     for (const QString &row : kRows) {
         const bool shown = row == QLatin1String("floor (clear)") || row == QLatin1String("wave");
-        QCOMPARE(rowNumbers(outcome.output, row).size(), shown ? 5 : 0);
+        QCOMPARE(rowNumbers(outcome.outputText(), row).size(), shown ? 5 : 0);
     }
-    QVERIFY(!outcome.output.contains(QLatin1String("Playback")));
+    QVERIFY(!outcome.outputText().contains(QLatin1String("Playback")));
 }
 
 void BenchTest::refusesBadOptions_data()
@@ -144,10 +126,10 @@ void BenchTest::refusesBadOptions()
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
     QTemporaryDir folder;
-    const Outcome outcome = bench(folder.path(), arguments);
+    const ToolRun outcome = bench(folder.path(), arguments);
     QCOMPARE(outcome.exitCode, 1);
-    QCOMPARE(outcome.output, QString());
-    const QStringList lines = outcome.errors.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(outcome.outputText(), QString());
+    const QStringList lines = outcome.errorText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 1);
     QVERIFY2(lines.first().startsWith(QLatin1String("tovek2-bench: ")) &&
                  lines.first().contains(message),

@@ -3,6 +3,7 @@
 // be stopped without leaving a video behind.
 #include "frameplan.h"
 #include "testmedia.h"
+#include "toolrun.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -19,36 +20,13 @@ namespace {
 
 constexpr int kToolTimeoutMs = 120000;
 
-struct Outcome
-{
-    int exitCode = -1;
-    QProcess::ExitStatus exitStatus = QProcess::CrashExit;
-    QByteArray output;
-    QByteArray errors;
-};
-
-Outcome runIn(const QString &folder, const QString &program, const QStringList &arguments,
+ToolRun runIn(const QString &folder, const QString &program, const QStringList &arguments,
               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    Outcome outcome;
-    if (!process.waitForFinished(kToolTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        qWarning("%s did not finish", qPrintable(program));
-        return outcome;
-    }
-    outcome.exitCode = process.exitCode();
-    outcome.exitStatus = process.exitStatus();
-    outcome.output = process.readAllStandardOutput();
-    outcome.errors = process.readAllStandardError();
-    return outcome;
+    return ToolRun::of(program, arguments, folder, kToolTimeoutMs, environment);
 }
 
-Outcome capture(const QString &folder, const QStringList &arguments,
+ToolRun capture(const QString &folder, const QStringList &arguments,
                 const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     return runIn(folder, QStringLiteral(TOVEK2_CAPTURE), arguments, environment);
@@ -75,7 +53,7 @@ bool writeTexturePicture(const QString &path)
 // Silence for silentSeconds, then a tone: the tone's start shows where the sound track begins.
 bool writeSilenceThenTone(const QString &path, double silentSeconds, double toneSeconds)
 {
-    const Outcome sox =
+    const ToolRun sox =
         runIn(QDir::tempPath(), QStringLiteral("sox"),
               {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
                QStringLiteral("-c"), QStringLiteral("2"), path, QStringLiteral("synth"),
@@ -88,7 +66,7 @@ bool writeSilenceThenTone(const QString &path, double silentSeconds, double tone
 double firstSoundSeconds(const QString &path)
 {
     constexpr int kRate = 8000;
-    const Outcome decoded =
+    const ToolRun decoded =
         runIn(QDir::tempPath(), QStringLiteral("ffmpeg"),
               {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
                QStringLiteral("-map"), QStringLiteral("0:a:0"), QStringLiteral("-ac"),
@@ -105,7 +83,7 @@ double firstSoundSeconds(const QString &path)
 
 QJsonObject probe(const QString &path)
 {
-    const Outcome ffprobe =
+    const ToolRun ffprobe =
         runIn(QDir::tempPath(), QStringLiteral("ffprobe"),
               {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
                QStringLiteral("stream=codec_type,codec_name,width,height,pix_fmt,r_frame_rate,"
@@ -299,7 +277,7 @@ void CaptureTest::capturesARangeWithItsMusic()
 
     // At 20 fps, frames 390 to 409 of the show: clocks 19500 to 20450 in steps of 50 ms,
     // across the change from the swarm to the tumbling swarm at 20000 ms.
-    const Outcome outcome = capture(
+    const ToolRun outcome = capture(
         folder.path(), {QStringLiteral("--size"), QStringLiteral("320x240"),
                         QStringLiteral("--fps"), QStringLiteral("20"), QStringLiteral("--from"),
                         QStringLiteral("19500"), QStringLiteral("--to"), QStringLiteral("20500"),
@@ -341,7 +319,7 @@ void CaptureTest::capturesARangeWithItsMusic()
 
     // Frame 14 was drawn at 20200 ms: of the stills around it, it matches that one best and
     // closely, allowing for lossy coding.
-    const Outcome stills =
+    const ToolRun stills =
         runIn(folder.path(), QStringLiteral(TOVEK2_STILL),
               {QStringLiteral("--size"), QStringLiteral("320x240"), QStringLiteral("--clock"),
                QStringLiteral("20150"), QStringLiteral("--clock"), QStringLiteral("20200"),
@@ -371,7 +349,7 @@ void CaptureTest::showsProgressOnlyOnATerminal()
     const QString command = quoted(QStringLiteral(TOVEK2_CAPTURE)) +
                             QStringLiteral(" --size 64x48 --fps 10 --from 0 --to 1000");
     // script gives the capture a terminal of its own.
-    const Outcome onTerminal =
+    const ToolRun onTerminal =
         runIn(folder.path(), QStringLiteral("script"),
               {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"),
                command + QStringLiteral(" --output terminal.mp4"), QStringLiteral("/dev/null")});
@@ -379,7 +357,7 @@ void CaptureTest::showsProgressOnlyOnATerminal()
     QVERIFY2(onTerminal.output.contains("10/10 frames  100.0%"), onTerminal.output.constData());
     QVERIFY(onTerminal.output.contains("left"));
 
-    const Outcome piped = runIn(folder.path(), QStringLiteral("sh"),
+    const ToolRun piped = runIn(folder.path(), QStringLiteral("sh"),
                                 {QStringLiteral("-c"), command + QStringLiteral(" 2>&1")});
     QCOMPARE(piped.exitCode, 0);
     QCOMPARE(piped.output, QByteArray());
@@ -467,7 +445,7 @@ void CaptureTest::failsWithoutLeavingAVideo()
                            tools + QLatin1Char(':') + environment.value(QStringLiteral("PATH")));
     const QStringList before = entriesOf(folder.path());
 
-    const Outcome outcome = capture(folder.path(),
+    const ToolRun outcome = capture(folder.path(),
                                     QStringList{QStringLiteral("--size"), QStringLiteral("64x48"),
                                                 QStringLiteral("--to"), QStringLiteral("2000")}
                                         << arguments,

@@ -1,6 +1,7 @@
 // Installing: the programs, the default show, the menu entry and its icon land under the
 // prefix and run from there, and the Debian package carries the same files and names, in its
 // Depends, every library its programs link and what the player loads at run time.
+#include "toolrun.h"
 #include <QDir>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
@@ -13,29 +14,10 @@ const QStringList kPrograms = {QStringLiteral("tovek2"), QStringLiteral("tovek2-
                                QStringLiteral("tovek2-capture"), QStringLiteral("tovek2-bench"),
                                QStringLiteral("tovek2-disc")};
 
-struct Outcome
-{
-    int exitCode = -1;
-    QByteArray output;
-    QByteArray errors;
-};
-
-Outcome run(const QString &program, const QStringList &arguments,
+ToolRun run(const QString &program, const QStringList &arguments,
             const QString &folder = QDir::tempPath())
 {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(program, arguments);
-    Outcome outcome;
-    if (!process.waitForFinished(kToolTimeoutMs) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        return outcome;
-    }
-    outcome.exitCode = process.exitCode();
-    outcome.output = process.readAllStandardOutput();
-    outcome.errors = process.readAllStandardError();
-    return outcome;
+    return ToolRun::of(program, arguments, folder, kToolTimeoutMs);
 }
 
 // The keys of a desktop entry's main group.
@@ -107,7 +89,7 @@ QString owningPackage(const QString &path)
 {
     const QString unmerged = QString(path).remove(QRegularExpression(QStringLiteral("^/usr")));
     for (const QString &candidate : {unmerged, QStringLiteral("/usr") + unmerged}) {
-        const Outcome owner = run(QStringLiteral("dpkg"), {QStringLiteral("-S"), candidate});
+        const ToolRun owner = run(QStringLiteral("dpkg"), {QStringLiteral("-S"), candidate});
         if (owner.exitCode == 0)
             return QString::fromLocal8Bit(owner.output).section(QLatin1Char(':'), 0, 0);
     }
@@ -132,7 +114,7 @@ private:
 
 void InstallTest::initTestCase()
 {
-    const Outcome install = run(QStringLiteral(TOVEK2_CMAKE),
+    const ToolRun install = run(QStringLiteral(TOVEK2_CMAKE),
                                 {QStringLiteral("--install"), QStringLiteral(TOVEK2_BUILD_DIR),
                                  QStringLiteral("--prefix"), prefix.path()});
     QVERIFY2(install.exitCode == 0, install.errors.constData());
@@ -147,7 +129,7 @@ void InstallTest::installsProgramsShowAndMenuEntry()
 
     const QString entry = prefix.filePath(QStringLiteral("share/applications/tovek2.desktop"));
     verifyEntryStarts(entry, prefix.path());
-    const Outcome validation = run(QStringLiteral("desktop-file-validate"), {entry});
+    const ToolRun validation = run(QStringLiteral("desktop-file-validate"), {entry});
     QVERIFY2(validation.exitCode == 0 && validation.output.isEmpty(),
              validation.output.constData());
 
@@ -163,7 +145,7 @@ void InstallTest::installsProgramsShowAndMenuEntry()
     const QImage picture(prefix.filePath(QStringLiteral("share/tovek2/round.png")));
     QVERIFY(!picture.isNull());
     QVERIFY(picture.hasAlphaChannel());
-    const Outcome music =
+    const ToolRun music =
         run(QStringLiteral("ffprobe"),
             {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
              QStringLiteral("format=duration:stream=codec_name"), QStringLiteral("-of"),
@@ -182,12 +164,12 @@ void InstallTest::installedProgramsRun()
                         folder.filePath(QStringLiteral("round.png"))));
     const QStringList frame = {QStringLiteral("--size"), QStringLiteral("96x64"),
                                QStringLiteral("--clock"), QStringLiteral("30000")};
-    const Outcome installed =
+    const ToolRun installed =
         run(prefix.filePath(QStringLiteral("bin/tovek2-still")),
             QStringList(frame) << QStringLiteral("--output") << QStringLiteral("installed.png"),
             folder.path());
     QVERIFY2(installed.exitCode == 0, installed.errors.constData());
-    const Outcome built =
+    const ToolRun built =
         run(QStringLiteral(TOVEK2_STILL),
             QStringList(frame) << QStringLiteral("--output") << QStringLiteral("built.png"),
             folder.path());
@@ -199,7 +181,7 @@ void InstallTest::installedProgramsRun()
     for (const QString &program : kPrograms) {
         if (program == QLatin1String("tovek2"))
             continue;
-        const Outcome help =
+        const ToolRun help =
             run(prefix.filePath(QStringLiteral("bin/") + program), {QStringLiteral("--help")});
         QVERIFY2(help.exitCode == 0 && help.output.contains("Usage:"), qPrintable(program));
     }
@@ -208,7 +190,7 @@ void InstallTest::installedProgramsRun()
 void InstallTest::debianPackageCarriesTheShowAndItsNeeds()
 {
     QTemporaryDir work;
-    const Outcome cpack =
+    const ToolRun cpack =
         run(QStringLiteral(TOVEK2_CPACK),
             {QStringLiteral("--config"), QStringLiteral(TOVEK2_BUILD_DIR "/CPackConfig.cmake"),
              QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), work.path()},
