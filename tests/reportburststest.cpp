@@ -131,8 +131,14 @@ void ReportBurstTest::paneEndsOnTheLastReport()
     QFETCH(bool, queued);
 
     QuietFolder folder;
+    X11Session x11;
+    QVERIFY(x11.isOpen());
     MainWindow window;
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // The window manager, not the window, makes it full screen: wait until it has, so the
+    // band is where the screen is grabbed.
+    const X11Session::WindowId id = window.winId();
+    QTRY_COMPARE(x11.geometry(id), QRect(QPoint(0, 0), x11.screenSize()));
     auto *pane = window.findChild<DemoPane *>();
     QVERIFY(pane);
     QTRY_COMPARE(pane->size(), window.size());
@@ -161,8 +167,6 @@ void ReportBurstTest::paneEndsOnTheLastReport()
     if (closes)
         return;
 
-    X11Session x11;
-    QVERIFY(x11.isOpen());
     const QPoint inBand(2, x11.screenSize().height() / 2);
     const QRgb expected = bandColourAt(clock);
     QTRY_VERIFY2(TestMedia::closeColours(x11.grabScreen().pixel(inBand), expected),
