@@ -7,9 +7,7 @@
 #include "testmedia.h"
 
 #include <QDir>
-#include <QPainter>
 #include <QProcess>
-#include <QRadialGradient>
 #include <QTemporaryDir>
 #include <QtMath>
 #include <QtTest>
@@ -112,21 +110,6 @@ private:
 
     float ax, ay, az;
 };
-
-QImage ringedDisc()
-{
-    QImage picture(64, 64, QImage::Format_ARGB32);
-    picture.fill(Qt::transparent);
-    QRadialGradient gradient(QPointF(32, 32), 32);
-    gradient.setColorAt(0, QColor(255, 255, 255, 255));
-    gradient.setColorAt(0.5, QColor(200, 40, 160, 180));
-    gradient.setColorAt(1, QColor(20, 90, 250, 0));
-    QPainter painter(&picture);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(gradient);
-    painter.drawEllipse(QPointF(34, 30), 30, 26);
-    return picture;
-}
 
 // The image row of window row y.
 int imageRow(int windowRow, const QSize &size)
@@ -393,7 +376,9 @@ void ScenePixelTest::framesInSequenceMatchSeparateRuns()
 {
     QTemporaryDir pictures;
     QVERIFY(pictures.isValid());
-    QVERIFY(ringedDisc().save(pictures.filePath(QStringLiteral("round.png")), "PNG"));
+    QVERIFY(TestMedia::ringedDisc(QColor(200, 40, 160, 180), QColor(20, 90, 250, 0),
+                                  QPointF(34, 30), 30, 26)
+                .save(pictures.filePath(QStringLiteral("round.png")), "PNG"));
     QVERIFY(QDir::setCurrent(pictures.path()));
     FrameRenderer sequence(kFrameSize);
     QVERIFY(QDir::setCurrent(folder.path()));

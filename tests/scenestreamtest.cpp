@@ -5,12 +5,11 @@
 #include "expectedframe.h"
 #include "framerenderer.h"
 #include "frametrace.h"
+#include "testmedia.h"
 
 #include <QDir>
 #include <QHash>
 #include <QOpenGLFramebufferObject>
-#include <QPainter>
-#include <QRadialGradient>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -32,23 +31,6 @@ QString describeMismatch(const QVector<GlCall> &actual, const QVector<GlCall> &e
         .arg(actual.size())
         .arg(expected.size())
         .arg(show(actual, at), show(expected, at));
-}
-
-// A picture with transparent corners and coloured rings, so that the alpha test, blending
-// and the texture coordinates all show in the frame.
-QImage ringedDisc()
-{
-    QImage picture(64, 64, QImage::Format_ARGB32);
-    picture.fill(Qt::transparent);
-    QRadialGradient gradient(QPointF(32, 32), 32);
-    gradient.setColorAt(0, QColor(255, 255, 255, 255));
-    gradient.setColorAt(0.5, QColor(40, 200, 90, 200));
-    gradient.setColorAt(1, QColor(250, 60, 20, 0));
-    QPainter painter(&picture);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(gradient);
-    painter.drawEllipse(QPointF(30, 34), 30, 28);
-    return picture;
 }
 
 struct Difference
@@ -149,7 +131,9 @@ private:
 void SceneStreamTest::initTestCase()
 {
     QVERIFY(folder.isValid());
-    QVERIFY(ringedDisc().save(folder.filePath(QStringLiteral("round.png")), "PNG"));
+    QVERIFY(TestMedia::ringedDisc(QColor(40, 200, 90, 200), QColor(250, 60, 20, 0), QPointF(30, 34),
+                                  30, 28)
+                .save(folder.filePath(QStringLiteral("round.png")), "PNG"));
 }
 
 const QVector<GlCall> &SceneStreamTest::frameAt(int clock, const QSize &size)

@@ -1,7 +1,9 @@
 #include "testmedia.h"
 
 #include <QBuffer>
+#include <QPainter>
 #include <QProcess>
+#include <QRadialGradient>
 #include <QtGlobal>
 
 #include <cmath>
@@ -31,6 +33,22 @@ bool writeUniformPicture(const QString &path, QRgb colour, int side)
     QImage picture(side, side, QImage::Format_ARGB32);
     picture.fill(colour);
     return picture.save(path, "PNG");
+}
+
+QImage ringedDisc(const QColor &middle, const QColor &edge, QPointF centre, double radiusX,
+                  double radiusY)
+{
+    QImage picture(64, 64, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    QRadialGradient gradient(QPointF(32, 32), 32);
+    gradient.setColorAt(0, QColor(255, 255, 255, 255));
+    gradient.setColorAt(0.5, middle);
+    gradient.setColorAt(1, edge);
+    QPainter painter(&picture);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(gradient);
+    painter.drawEllipse(centre, radiusX, radiusY);
+    return picture;
 }
 
 QByteArray jpegClaiming(quint16 width, quint16 height)

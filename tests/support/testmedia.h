@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QPointF>
 #include <QString>
 
 // Inputs the tests make for themselves: music synthesised with sox, pictures drawn with
@@ -14,6 +15,11 @@ namespace TestMedia {
 bool writeTune(const QString &path, double seconds);
 // A square picture of one colour, saved as PNG.
 bool writeUniformPicture(const QString &path, QRgb colour, int side = 16);
+// A 64 x 64 picture with transparent corners and a soft ellipse of rings, white at its centre
+// through middle to a transparent edge colour, so that the alpha test, blending and the
+// texture coordinates all show in a frame.
+QImage ringedDisc(const QColor &middle, const QColor &edge, QPointF centre, double radiusX,
+                  double radiusY);
 // A small JPEG whose frame header claims width x height: a decoder that believes the header
 // fills that many pixels.
 QByteArray jpegClaiming(quint16 width, quint16 height);
