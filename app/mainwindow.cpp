@@ -55,12 +55,30 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // Whatever the media object still reports from here on must not reach the form's
+    // widgets, which go first.
+    mediaObject->disconnect(this);
+    forgetMusicLength();
+    mediaObject->stop();
     delete ui;
     delete mediaSource;
     delete mediaObject;
     delete audioOutput;
     delete seekSlider;
     delete demoPane;
+}
+
+// Phonon's GStreamer back end, when its decoder reaches the end of the file, waits on the
+// decoder's thread for up to the rest of the music for this thread to queue a next file.
+// Tearing the pipeline down can be what brings the decoder there, and this thread then waits
+// for the decoder in turn: the process would hang for the rest of the music. The back end does
+// not wait for music whose length it does not know, so it is told the length is unknown.
+void MainWindow::forgetMusicLength()
+{
+    for (QObject *backend : mediaObject->children()) {
+        if (backend->metaObject()->indexOfSlot("handleDurationChange(qint64)") >= 0)
+            QMetaObject::invokeMethod(backend, "handleDurationChange", Q_ARG(qint64, 0));
+    }
 }
 
 void MainWindow::on_pushButton_pressed()

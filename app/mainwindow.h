@@ -33,6 +33,8 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void forgetMusicLength();
+
     MainWindowForm *ui;
     Phonon::MediaSource *mediaSource;
     Phonon::MediaObject *mediaObject;

@@ -1,6 +1,8 @@
 #include "demopane.h"
 #include "timeline.h"
 
+#include <QWindow>
+
 #include <GL/glu.h>
 
 namespace {
@@ -11,7 +13,13 @@ constexpr double kFarPlane = 100.0;
 
 } // namespace
 
-DemoPane::DemoPane(QWidget *parent) : QGLWidget(QGLFormat(QGL::SampleBuffers), parent), clock(0) {}
+DemoPane::DemoPane(QWidget *parent) : QGLWidget(QGLFormat(QGL::SampleBuffers), parent), clock(0)
+{
+    // The pane draws into a native window of its own. Made native too, the layout widgets
+    // around it would become empty Wayland sub-surfaces that are never mapped, and the pane's
+    // frames, nested inside them, would never reach the screen.
+    setAttribute(Qt::WA_DontCreateNativeAncestors);
+}
 
 void DemoPane::setClock(int ms)
 {
@@ -39,6 +47,14 @@ void DemoPane::resizeGL(int w, int h)
     const double aspect = static_cast<double>(w) / qMax(h, 1);
     gluPerspective(kFieldOfViewDegrees, aspect, kNearPlane, kFarPlane);
     glMatrixMode(GL_MODELVIEW);
+}
+
+QSize DemoPane::pixelSize() const
+{
+    // The same product, truncated the same way, that QGLWidget hands to resizeGL.
+    const QWindow *shown = window()->windowHandle();
+    const qreal ratio = shown ? shown->devicePixelRatio() : 1.0;
+    return QSize(int(width() * ratio), int(height() * ratio));
 }
 
 void DemoPane::paintGL()

@@ -27,6 +27,10 @@ private:
     // Renders frames into its own framebuffer and so turns off the swap to the window.
     friend class FrameRenderer;
 
+    // The pane's size in device pixels, as resizeGL receives it; with a scale factor other
+    // than 1 it is not width() by height().
+    QSize pixelSize() const;
+
     void drawCrossedPlanes();
     void drawSwarm();
     void drawTumblingSwarm();

@@ -1,24 +1,26 @@
 #include "sceneframe.h"
 
+#include <QSize>
+
 #include <GL/gl.h>
 
 namespace {
 
-void setSwitch(GLenum capability, bool on)
+template <typename Switch> void setSwitch(GLenum capability, Switch setting)
 {
-    if (on)
+    if (setting == Switch::On)
         glEnable(capability);
     else
         glDisable(capability);
 }
 
-// The band starts bandBottom of the height above the bottom edge (window rows count from
+// The band starts band.bottom of the height above the bottom edge (window rows count from
 // the bottom) and spans the full width.
-void clearBand(const SceneFrame &frame, int width, int height)
+void clearBand(const Band &band, const QSize &pixels)
 {
-    const int bottom = static_cast<int>(height * frame.bandBottom);
-    const int rows = static_cast<int>(height * frame.bandHeight);
-    glScissor(0, bottom, width, rows);
+    const int bottom = static_cast<int>(pixels.height() * band.bottom);
+    const int rows = static_cast<int>(pixels.height() * band.height);
+    glScissor(0, bottom, pixels.width(), rows);
     glEnable(GL_SCISSOR_TEST);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     // Geometry is not confined to the band: it covers the black bars where it reaches them.
@@ -27,15 +29,16 @@ void clearBand(const SceneFrame &frame, int width, int height)
 
 const TimeRotation kTumbleXyz[] = {{0.05, 1, 0, 0}, {0.07, 0, 1, 0}, {0.08, 0, 0, 1}};
 const TimeRotation kTurnZ = {0.1, 0, 0, 1};
+const TimeRotation kTumbleZyx[] = {{0.1, 0, 0, 1}, {0.11, 0, 1, 0}, {0.15, 1, 0, 0}};
 
 } // namespace
 
-void SceneFrame::apply(int t, int width, int height) const
+void SceneFrame::apply(int t, const QSize &pixels) const
 {
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glClearColor(bandRed, bandGreen, bandBlue, 0);
-    clearBand(*this, width, height);
+    glClearColor(band.red, band.green, band.blue, 0);
+    clearBand(band, pixels);
 
     setSwitch(GL_ALPHA_TEST, alphaTest);
     glAlphaFunc(GL_GREATER, alphaReference);
@@ -56,17 +59,11 @@ void SceneFrame::apply(int t, int width, int height) const
 }
 
 // clang-format off
-//                                          band colour        bottom  height  alpha test   cull   depth  blend  camera
-const SceneFrame SceneFrame::crossedPlanes = {0.0f, 0.0f, 0.3f, 0.1666, 0.666, true,  0.5f,  true,  true,  false, -3.0f,
-                                              3, {kTumbleXyz[0], kTumbleXyz[1], kTumbleXyz[2]}, 0.5f};
-const SceneFrame SceneFrame::swarm =         {0.3f, 0.4f, 1.0f, 0.1666, 0.666, false, 0.01f, false, false, true,  -3.0f,
-                                              3, {kTumbleXyz[0], kTumbleXyz[1], kTumbleXyz[2]}, 0.27f};
-const SceneFrame SceneFrame::tumblingSwarm = {0.3f, 0.4f, 1.0f, 0.1666, 0.666, false, 0.01f, false, false, true,  -3.0f,
-                                              3, {kTumbleXyz[0], kTumbleXyz[1], kTumbleXyz[2]}, 0.27f};
-const SceneFrame SceneFrame::wave =          {0.7f, 0.5f, 0.1f, 0.1666, 0.666, false, 0.01f, false, false, true,  -1.5f,
-                                              1, {kTurnZ}, 0.1f};
-const SceneFrame SceneFrame::grid =          {0.0f, 0.7f, 1.0f, 0.1666, 0.666, false, 0.01f, false, false, true,  -3.0f,
-                                              1, {kTurnZ}, 0.1f};
-const SceneFrame SceneFrame::ring =          {1.0f, 0.6f, 0.0f, 0.1,    0.8,   false, 0.99f, true,  false, true,  -3.0f,
-                                              3, {{0.1, 0, 0, 1}, {0.11, 0, 1, 0}, {0.15, 1, 0, 0}}, 0.18f};
+//                                           band colour, bottom, height          alpha test            switches                                        camera  time rotations                                      scale
+const SceneFrame SceneFrame::crossedPlanes = {{0.0f, 0.0f, 0.3f, 0.1666, 0.666}, AlphaTest::On,  0.5f,  Culling::On,  DepthTest::On,  Blending::Off, -3.0f, 3, {kTumbleXyz[0], kTumbleXyz[1], kTumbleXyz[2]}, 0.5f};
+const SceneFrame SceneFrame::swarm =         {{0.3f, 0.4f, 1.0f, 0.1666, 0.666}, AlphaTest::Off, 0.01f, Culling::Off, DepthTest::Off, Blending::On,  -3.0f, 3, {kTumbleXyz[0], kTumbleXyz[1], kTumbleXyz[2]}, 0.27f};
+const SceneFrame SceneFrame::tumblingSwarm = {{0.3f, 0.4f, 1.0f, 0.1666, 0.666}, AlphaTest::Off, 0.01f, Culling::Off, DepthTest::Off, Blending::On,  -3.0f, 3, {kTumbleXyz[0], kTumbleXyz[1], kTumbleXyz[2]}, 0.27f};
+const SceneFrame SceneFrame::wave =          {{0.7f, 0.5f, 0.1f, 0.1666, 0.666}, AlphaTest::Off, 0.01f, Culling::Off, DepthTest::Off, Blending::On,  -1.5f, 1, {kTurnZ},                                      0.1f};
+const SceneFrame SceneFrame::grid =          {{0.0f, 0.7f, 1.0f, 0.1666, 0.666}, AlphaTest::Off, 0.01f, Culling::Off, DepthTest::Off, Blending::On,  -3.0f, 1, {kTurnZ},                                      0.1f};
+const SceneFrame SceneFrame::ring =          {{1.0f, 0.6f, 0.0f, 0.1,    0.8},   AlphaTest::Off, 0.99f, Culling::On,  DepthTest::Off, Blending::On,  -3.0f, 3, {kTumbleZyx[0], kTumbleZyx[1], kTumbleZyx[2]}, 0.18f};
 // clang-format on

@@ -96,7 +96,7 @@ constexpr float kFinStepDegrees = 2;
 void DemoPane::drawCrossedPlanes()
 {
     const int t = clock;
-    SceneFrame::crossedPlanes.apply(t, width(), height());
+    SceneFrame::crossedPlanes.apply(t, pixelSize());
     for (const CrossedSquare &square : kCrossedSquares) {
         for (const char *turn = square.turns; *turn; ++turn)
             turnQuarter(*turn);
@@ -107,7 +107,7 @@ void DemoPane::drawCrossedPlanes()
 void DemoPane::drawSwarm()
 {
     const int t = clock;
-    SceneFrame::swarm.apply(t, width(), height());
+    SceneFrame::swarm.apply(t, pixelSize());
     glColor4f(1, 1, 1, 0.3f);
     for (int i = 0; i < kSwarmQuads; ++i) {
         turnSwarmChain(i);
@@ -123,7 +123,7 @@ void DemoPane::drawSwarm()
 void DemoPane::drawTumblingSwarm()
 {
     const int t = clock;
-    SceneFrame::tumblingSwarm.apply(t, width(), height());
+    SceneFrame::tumblingSwarm.apply(t, pixelSize());
     glColor4f(1, 1, 1, 0.3f);
     const double spin = (t - Timeline::kTumblingSwarmStartMs) * kSpinDegreesPerMs;
     for (int i = 0; i < kSwarmQuads; ++i) {
@@ -145,7 +145,7 @@ void DemoPane::drawTumblingSwarm()
 void DemoPane::drawWave()
 {
     const int t = clock;
-    SceneFrame::wave.apply(t, width(), height());
+    SceneFrame::wave.apply(t, pixelSize());
     glColor4f(1, 1, 1, 0.3f);
     glBegin(GL_QUADS);
     const double c1 = 0.01 * t;
@@ -174,7 +174,7 @@ void DemoPane::drawWave()
 void DemoPane::drawGrid()
 {
     const int t = clock;
-    SceneFrame::grid.apply(t, width(), height());
+    SceneFrame::grid.apply(t, pixelSize());
     // Black with the texel's alpha: the sheet is a silhouette of the picture.
     glColor4f(0, 0, 0, 1);
     glBegin(GL_QUADS);
@@ -192,7 +192,7 @@ void DemoPane::drawGrid()
 void DemoPane::drawRing()
 {
     const int t = clock;
-    SceneFrame::ring.apply(t, width(), height());
+    SceneFrame::ring.apply(t, pixelSize());
     for (int k = 0; k < kRingFins; ++k) {
         glRotatef(kFinStepDegrees, 0, 1, 0);
         // With culling on, a fin shows its black quad from one side and its white quad,

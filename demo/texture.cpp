@@ -105,6 +105,17 @@ bool textureFits(int width, int height)
     return proxyWidth == width;
 }
 
+// Reads back and clears the GL's error flags; true when none was set. A context keeps a flag
+// per kind of error, so a handful of reads clears them all.
+bool glErrorsClear()
+{
+    constexpr int kErrorKinds = 8;
+    bool clear = true;
+    for (int kind = 0; kind < kErrorKinds && glGetError() != GL_NO_ERROR; ++kind)
+        clear = false;
+    return clear;
+}
+
 // Qt's reading, with the format Qt detects. A few hundred bytes of JPEG can claim 65000 x
 // 65000 pixels, which Qt would fill, gigabytes of them, before the upload finds that no
 // texture holds them; such a picture is left unread.
@@ -165,7 +176,12 @@ bool Texture::upload(const QImage &image)
         for (int x = pictureColumns; x < pw; ++x)
             row[x] = red;
     }
+    glErrorsClear();
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pw, ph, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.get());
+    // The proxy can promise room that the driver then fails to find; the texture would be
+    // left undefined, so the caller uploads the placeholder instead.
+    if (!glErrorsClear())
+        return false;
 
     width = w;
     height = h;

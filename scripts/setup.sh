@@ -11,14 +11,16 @@ TOVEK2_FUZZ_BUILD="$TOVEK2_ROOT/build-fuzz"
 # The build also synthesises the default tune that the package installs, with sox.
 BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5opengl5-dev libphonon4qt5-dev libglu1-mesa-dev
     sox libsox-fmt-mp3)
-# To play the show: Phonon's GStreamer back end with MP3 decoding, Mesa's OpenGL, and sox
-# for the default tune; ffmpeg encodes tovek2-capture's videos.
+# To play the show: Phonon's GStreamer back end with MP3 decoding, Mesa's OpenGL, Qt's Wayland
+# platform for Wayland sessions, and sox for the default tune; ffmpeg encodes tovek2-capture's
+# videos.
 RUN_PACKAGES=(phonon4qt5-backend-gstreamer gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-    libgl1-mesa-dri sox libsox-fmt-mp3 ffmpeg)
-# To test headless: a virtual screen with a window manager, GL call tracing, tools that
-# make and inspect test pictures and videos, and a checker for the menu entry.
-TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev apitrace imagemagick desktop-file-utils
-    valgrind)
+    libgl1-mesa-dri qtwayland5 sox libsox-fmt-mp3 ffmpeg)
+# To test headless: a virtual screen with a window manager, a Wayland compositor with XWayland,
+# GL call tracing, tools that make and inspect test pictures and videos, and a checker for the
+# menu entry.
+TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev weston xwayland apitrace imagemagick
+    desktop-file-utils valgrind)
 # To fuzz the picture reader: clang with libFuzzer and the sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 

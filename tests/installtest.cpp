@@ -209,9 +209,9 @@ void InstallTest::debianPackageCarriesTheShowAndItsNeeds()
     };
     QCOMPARE(field(QStringLiteral("Package")), QStringLiteral("tovek2"));
     const QStringList depends = packagesNamed(field(QStringLiteral("Depends")));
-    for (const QString &runtime :
-         {QStringLiteral("phonon4qt5-backend-gstreamer"),
-          QStringLiteral("gstreamer1.0-plugins-good"), QStringLiteral("libgl1-mesa-dri")})
+    for (const QString &runtime : {QStringLiteral("phonon4qt5-backend-gstreamer"),
+                                   QStringLiteral("gstreamer1.0-plugins-good"),
+                                   QStringLiteral("libgl1-mesa-dri"), QStringLiteral("qtwayland5")})
         QVERIFY2(depends.contains(runtime), qPrintable(runtime));
     QVERIFY(packagesNamed(field(QStringLiteral("Recommends"))).contains(QStringLiteral("ffmpeg")));
 

@@ -14,6 +14,9 @@ constexpr int kShowEndMs = 75500;
 // The player starts playback a moment after it starts; screenshots are taken well inside
 // each scene's range so that delay does not matter.
 constexpr int kStartSlackMs = 2500;
+constexpr int kExitTimeoutMs = 30000;
+// A closed window ends the process at once: well within a second even on a busy machine.
+constexpr int kPromptExitMs = 1000;
 
 struct SceneSample
 {
@@ -34,9 +37,11 @@ const SceneSample kSamples[] = {
 class Player
 {
 public:
-    explicit Player(const QString &folder)
+    explicit Player(const QString &folder, const QProcessEnvironment &environment =
+                                               QProcessEnvironment::systemEnvironment())
     {
         process.setWorkingDirectory(folder);
+        process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::ForwardedChannels);
         process.start(QStringLiteral(TOVEK2_PLAYER), QStringList());
         started.start();
@@ -57,6 +62,21 @@ QString describeBandAt(const QImage &screen, int y)
     return TestMedia::describe(screen.pixel(2, y));
 }
 
+// Rows of column x in the colour, as (first row above the bottom edge, number of rows).
+QPair<int, int> rowsIn(const QImage &screen, int x, QRgb colour)
+{
+    int first = -1;
+    int rows = 0;
+    for (int fromBottom = 0; fromBottom < screen.height(); ++fromBottom) {
+        if (TestMedia::closeColours(screen.pixel(x, screen.height() - 1 - fromBottom), colour)) {
+            if (first < 0)
+                first = fromBottom;
+            ++rows;
+        }
+    }
+    return {first, rows};
+}
+
 } // namespace
 
 class PlayerTest : public QObject
@@ -65,7 +85,10 @@ class PlayerTest : public QObject
 
 private slots:
     void showPlaysToTheEndAndExits();
+    void withoutMusicStaysOpenUntilClosed_data();
     void withoutMusicStaysOpenUntilClosed();
+    void closingEndsTheProcessAtOnce_data();
+    void closingEndsTheProcessAtOnce();
 };
 
 void PlayerTest::showPlaysToTheEndAndExits()
@@ -107,9 +130,77 @@ void PlayerTest::showPlaysToTheEndAndExits()
     QCOMPARE(player.process.exitCode(), 0);
 }
 
+void PlayerTest::withoutMusicStaysOpenUntilClosed_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QString>("value");
+    // Scaled screens: the band still covers the same device pixels as at factor 1.
+    QTest::newRow("scale 1") << QString() << QString();
+    QTest::newRow("QT_SCALE_FACTOR 2") << "QT_SCALE_FACTOR"
+                                       << "2";
+    QTest::newRow("QT_SCALE_FACTOR 1.5") << "QT_SCALE_FACTOR"
+                                         << "1.5";
+    QTest::newRow("QT_SCREEN_SCALE_FACTORS 2") << "QT_SCREEN_SCALE_FACTORS"
+                                               << "2";
+}
+
 void PlayerTest::withoutMusicStaysOpenUntilClosed()
 {
+    QFETCH(QString, setting);
+    QFETCH(QString, value);
     QTemporaryDir data;
+    QVERIFY(TestMedia::writeUniformPicture(data.filePath(QStringLiteral("round.png")), 0));
+
+    X11Session x11;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!setting.isEmpty())
+        environment.insert(setting, value);
+    Player player(data.path(), environment);
+    const X11Session::WindowId window =
+        x11.waitForWindow(QStringLiteral("Tovek2"), kWindowTimeoutMs);
+    QVERIFY(window);
+    QTRY_VERIFY(x11.isFullScreen(window));
+
+    // Silent and still: the first scene at clock 0, for as long as nobody closes it, its band
+    // on the rows of the screen's height across the whole width.
+    QVERIFY(!player.process.waitForFinished(5000));
+    const QImage screen = x11.grabScreen();
+    const int height = screen.height();
+    const QRgb band = TestMedia::storedColour(0, 0, 0.3f);
+    const QPair<int, int> expectedRows(int(height * 0.1666), int(height * 0.666));
+    QVERIFY2(TestMedia::closeColours(screen.pixel(2, height / 2), band),
+             qPrintable(describeBandAt(screen, height / 2)));
+    QCOMPARE(rowsIn(screen, 0, band), expectedRows);
+    QCOMPARE(rowsIn(screen, screen.width() - 1, band), expectedRows);
+
+    x11.requestClose(window);
+    QVERIFY(player.process.waitForFinished(10000));
+    QCOMPARE(player.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(player.process.exitCode(), 0);
+}
+
+void PlayerTest::closingEndsTheProcessAtOnce_data()
+{
+    QTest::addColumn<int>("tuneSeconds");
+    QTest::addColumn<int>("closeAtMs");
+    // Short music is read to its end long before it has played; a window closed while the
+    // media back end holds that end used to keep the process for the rest of the music.
+    QTest::newRow("5 s, early") << 5 << 1000;
+    QTest::newRow("5 s, after the end") << 5 << 7000;
+    QTest::newRow("10 s, early") << 10 << 2000;
+    QTest::newRow("10 s, mid-way") << 10 << 5000;
+    QTest::newRow("20 s, mid-way") << 20 << 11500;
+    QTest::newRow("20 s, later") << 20 << 12000;
+    QTest::newRow("20 s, near the end") << 20 << 12500;
+    QTest::newRow("80 s, early") << 80 << 4000;
+}
+
+void PlayerTest::closingEndsTheProcessAtOnce()
+{
+    QFETCH(int, tuneSeconds);
+    QFETCH(int, closeAtMs);
+    QTemporaryDir data;
+    QVERIFY(TestMedia::writeTune(data.filePath(QStringLiteral("desert.mp3")), tuneSeconds));
     QVERIFY(TestMedia::writeUniformPicture(data.filePath(QStringLiteral("round.png")), 0));
 
     X11Session x11;
@@ -117,18 +208,17 @@ void PlayerTest::withoutMusicStaysOpenUntilClosed()
     const X11Session::WindowId window =
         x11.waitForWindow(QStringLiteral("Tovek2"), kWindowTimeoutMs);
     QVERIFY(window);
-    QTRY_VERIFY(x11.isFullScreen(window));
+    const qint64 wait = closeAtMs - player.started.elapsed();
+    if (wait > 0)
+        QTest::qWait(int(wait));
+    QVERIFY(player.process.state() == QProcess::Running);
 
-    // Silent and still: the first scene at clock 0, for as long as nobody closes it.
-    QVERIFY(!player.process.waitForFinished(5000));
-    const QImage screen = x11.grabScreen();
-    const int height = x11.screenSize().height();
-    QVERIFY2(
-        TestMedia::closeColours(screen.pixel(2, height / 2), TestMedia::storedColour(0, 0, 0.3f)),
-        qPrintable(describeBandAt(screen, height / 2)));
-
+    QElapsedTimer closing;
+    closing.start();
     x11.requestClose(window);
-    QVERIFY(player.process.waitForFinished(10000));
+    QVERIFY2(player.process.waitForFinished(kExitTimeoutMs), "the player did not exit");
+    QVERIFY2(closing.elapsed() < kPromptExitMs,
+             qPrintable(QStringLiteral("the player took %1 ms to exit").arg(closing.elapsed())));
     QCOMPARE(player.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(player.process.exitCode(), 0);
 }
