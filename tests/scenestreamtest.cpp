@@ -122,7 +122,9 @@ private slots:
     void tumblingSwarmStartsWithTheSwarmsPicture();
 
 private:
-    const QVector<GlCall> &frameAt(int clock, const QSize &size = kFrameSize);
+    // The frame the still tool draws, with the desktop scale factor given, if any.
+    const QVector<GlCall> &frameAt(int clock, const QSize &size = kFrameSize,
+                                   const QByteArray &scaleFactor = QByteArray());
 
     QTemporaryDir folder;
     QHash<QString, QVector<GlCall>> frames;
@@ -136,14 +138,23 @@ void SceneStreamTest::initTestCase()
                 .save(folder.filePath(QStringLiteral("round.png")), "PNG"));
 }
 
-const QVector<GlCall> &SceneStreamTest::frameAt(int clock, const QSize &size)
+const QVector<GlCall> &SceneStreamTest::frameAt(int clock, const QSize &size,
+                                                const QByteArray &scaleFactor)
 {
-    const QString key = QStringLiteral("%1@%2x%3").arg(clock).arg(size.width()).arg(size.height());
+    const QString key = QStringLiteral("%1@%2x%3*%4")
+                            .arg(clock)
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(QString::fromLatin1(scaleFactor));
     if (!frames.contains(key)) {
         QVector<GlCall> frame;
         QString error;
+        // The tool inherits the scale factor from this process's environment.
+        if (!scaleFactor.isEmpty())
+            qputenv("QT_SCALE_FACTOR", scaleFactor);
         if (!FrameTrace::record(folder.path(), clock, size, &frame, &error))
             qWarning("recording the frame at %d failed: %s", clock, qPrintable(error));
+        qunsetenv("QT_SCALE_FACTOR");
         frames.insert(key, frame);
     }
     return frames[key];
@@ -216,26 +227,32 @@ void SceneStreamTest::frameIssuesTheShowsCalls_data()
 {
     QTest::addColumn<int>("clock");
     QTest::addColumn<QSize>("size");
+    QTest::addColumn<QByteArray>("scaleFactor");
 
     const int clocks[] = {0,     5000,  9899,  9900,  15000, 19999, 20000, 22000, 24999,  25000,
                           30000, 39999, 40000, 50000, 58999, 59000, 65000, -5,    INT_MAX};
     for (int clock : clocks)
-        QTest::addRow("%d ms", clock) << clock << kFrameSize;
+        QTest::addRow("%d ms", clock) << clock << kFrameSize << QByteArray();
     // Clocks at which a time angle worked out in float arithmetic, rather than as a double
     // product narrowed once, prints differently.
     for (int clock : {107, 11622, 20107, 59102})
-        QTest::addRow("%d ms, narrowing", clock) << clock << kFrameSize;
+        QTest::addRow("%d ms, narrowing", clock) << clock << kFrameSize << QByteArray();
     // The band's rows follow the pane's height.
-    QTest::newRow("5000 ms, 1920x1080") << 5000 << QSize(1920, 1080);
-    QTest::newRow("65000 ms, 1920x1080") << 65000 << QSize(1920, 1080);
-    QTest::newRow("0 ms, one row") << 0 << QSize(64, 1);
+    QTest::newRow("5000 ms, 1920x1080") << 5000 << QSize(1920, 1080) << QByteArray();
+    QTest::newRow("65000 ms, 1920x1080") << 65000 << QSize(1920, 1080) << QByteArray();
+    QTest::newRow("0 ms, one row") << 0 << QSize(64, 1) << QByteArray();
+    // The tool's sizes are pixels whatever scale factor the desktop sets.
+    QTest::newRow("5000 ms, 1920x1080, scale 2") << 5000 << QSize(1920, 1080) << QByteArray("2");
+    QTest::newRow("65000 ms, 1280x720, scale 1.5")
+        << 65000 << QSize(1280, 720) << QByteArray("1.5");
 }
 
 void SceneStreamTest::frameIssuesTheShowsCalls()
 {
     QFETCH(int, clock);
     QFETCH(QSize, size);
-    const QVector<GlCall> &actual = frameAt(clock, size);
+    QFETCH(QByteArray, scaleFactor);
+    const QVector<GlCall> &actual = frameAt(clock, size, scaleFactor);
     QVERIFY2(!actual.isEmpty(), "no frame recorded");
     const QVector<GlCall> expected = ExpectedFrame::calls(clock, size);
     for (int i = 0; i < qMax(actual.size(), expected.size()); ++i) {
