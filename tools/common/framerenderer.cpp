@@ -96,6 +96,14 @@ QImage FrameRenderer::render(int clock)
         .copy();
 }
 
+void FrameRenderer::readBack(uchar *pixels)
+{
+    demoPane.makeCurrent();
+    resolved->bind();
+    glReadPixels(0, 0, resolved->width(), resolved->height(), GL_BGRA, GL_UNSIGNED_BYTE, pixels);
+    resolved->release();
+}
+
 void FrameRenderer::resolve()
 {
     const TextureBindingKeeper keeper;
