@@ -1,5 +1,6 @@
 // The benchmark's reports, not its figures: a row for the floor and each scene with the frames
-// asked for, playback that the window really received, and one-line refusals of bad options.
+// asked for, the capture timed against rendering alone, playback that the window really
+// received, and one-line refusals of bad options.
 #include "testmedia.h"
 #include "toolrun.h"
 
@@ -59,7 +60,9 @@ void BenchTest::timesEveryScene()
     const ToolRun outcome =
         bench(folder.path(),
               {QStringLiteral("--size"), QStringLiteral("64x48"), QStringLiteral("--frames"),
-               QStringLiteral("3"), QStringLiteral("--play-seconds"), QStringLiteral("3")});
+               QStringLiteral("3"), QStringLiteral("--play-seconds"), QStringLiteral("3"),
+               QStringLiteral("--capture-frames"), QStringLiteral("20"), QStringLiteral("--preset"),
+               QStringLiteral("faster"), QStringLiteral("--crf"), QStringLiteral("30")});
     QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.errorText()));
     QVERIFY(outcome.outputText().contains(QLatin1String("at 64x48")));
     for (const QString &row : kRows) {
@@ -72,6 +75,19 @@ void BenchTest::timesEveryScene()
         if (row == kRows.first())
             QCOMPARE(numbers[4], 1.0);
     }
+
+    static const QRegularExpression captured(
+        QStringLiteral("Capture of 20 frames at 60 fps from 0 ms, preset faster, crf 30: rendered "
+                       "alone ([0-9.]+) s, rendered and encoded ([0-9.]+) s, ([0-9.]+) times"));
+    const QRegularExpressionMatch capture = captured.match(outcome.outputText());
+    QVERIFY2(capture.hasMatch(), qPrintable(outcome.outputText()));
+    const double rendered = capture.captured(1).toDouble();
+    const double encoded = capture.captured(2).toDouble();
+    QVERIFY(rendered > 0 && encoded > 0);
+    // The ratio of the two times, allowing for each being rounded to thousandths.
+    const double ratio = encoded / rendered;
+    QVERIFY(qAbs(capture.captured(3).toDouble() - ratio) <=
+            0.005 + ratio * (0.0005 / rendered + 0.0005 / encoded));
 
     static const QRegularExpression playback(
         QStringLiteral("Playback for 3.0 s at \\d+x\\d+ \\(full screen\\): (\\d+) position "
@@ -95,12 +111,16 @@ void BenchTest::timesOneSceneOnly()
         bench(folder.path(),
               {QStringLiteral("--size"), QStringLiteral("64x48"), QStringLiteral("--frames"),
                QStringLiteral("2"), QStringLiteral("--scene"), QStringLiteral("wave"),
-               QStringLiteral("--play-seconds"), QStringLiteral("0")});
+               QStringLiteral("--play-seconds"), QStringLiteral("0"),
+               QStringLiteral("--capture-frames"), QStringLiteral("2")});
     QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.errorText()));
     for (const QString &row : kRows) {
         const bool shown = row == QLatin1String("floor (clear)") || row == QLatin1String("wave");
         QCOMPARE(rowNumbers(outcome.outputText(), row).size(), shown ? 5 : 0);
     }
+    QVERIFY2(outcome.outputText().contains(QLatin1String("Capture of 2 frames at 60 fps from "
+                                                         "25000 ms")),
+             qPrintable(outcome.outputText()));
     QVERIFY(!outcome.outputText().contains(QLatin1String("Playback")));
 }
 
@@ -118,6 +138,17 @@ void BenchTest::refusesBadOptions_data()
     QTest::newRow("negative playback")
         << QStringList{QStringLiteral("--play-seconds"), QStringLiteral("-1")}
         << QStringLiteral("bad playback time");
+    QTest::newRow("negative capture")
+        << QStringList{QStringLiteral("--capture-frames"), QStringLiteral("-1")}
+        << QStringLiteral("bad capture frame count");
+    QTest::newRow("odd size to capture")
+        << QStringList{QStringLiteral("--size"), QStringLiteral("65x48")}
+        << QStringLiteral("even sides");
+    QTest::newRow("unknown preset")
+        << QStringList{QStringLiteral("--preset"), QStringLiteral("placebo")}
+        << QStringLiteral("bad preset");
+    QTest::newRow("crf too low") << QStringList{QStringLiteral("--crf"), QStringLiteral("-1")}
+                                 << QStringLiteral("bad crf");
     QTest::newRow("playback without music") << QStringList() << QStringLiteral("desert.mp3");
 }
 

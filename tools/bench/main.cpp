@@ -166,7 +166,7 @@ bool benchCapture(const Settings &settings, FrameRenderer &renderer)
         return false;
     }
     std::printf("\nCapture of %d frames at %d fps from %d ms, preset %s, crf %d: rendered alone "
-                "%.2f s, rendered and encoded %.2f s, %.2f times as long\n",
+                "%.3f s, rendered and encoded %.3f s, %.2f times as long\n",
                 frames, kCaptureFps, startMs, qPrintable(encoding.preset), encoding.crf, rendered,
                 captured, captured / rendered);
     std::fflush(stdout);
