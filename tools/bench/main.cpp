@@ -146,6 +146,13 @@ bool captureSeconds(FrameRenderer &renderer, const FramePlan &plan, int frames,
     return true;
 }
 
+void printCaptureRow(const char *name, int frames, double rendered, double captured)
+{
+    std::printf("%-16s %6d %10.3f %10.3f %9.2f\n", name, frames, rendered, captured,
+                captured / rendered);
+    std::fflush(stdout);
+}
+
 // Each scene's first frames at the capture's rate, rendered alone and then through the
 // capture; false when the encoder failed.
 bool benchCapture(const Settings &settings, FrameRenderer &renderer)
@@ -158,6 +165,9 @@ bool benchCapture(const Settings &settings, FrameRenderer &renderer)
                 kCaptureFps, qPrintable(encoding.preset), encoding.crf);
     std::printf("%-16s %6s %10s %10s %9s\n", "scene", "frames", "render s", "capture s",
                 "x render");
+    int totalFrames = 0;
+    double totalRendered = 0;
+    double totalCaptured = 0;
     for (const Scene &scene : kScenes) {
         if (!settings.onlyScene.isEmpty() && settings.onlyScene != QLatin1String(scene.key))
             continue;
@@ -170,10 +180,13 @@ bool benchCapture(const Settings &settings, FrameRenderer &renderer)
             ToolOptions::fail(error);
             return false;
         }
-        std::printf("%-16s %6d %10.3f %10.3f %9.2f\n", scene.name, frames, rendered, captured,
-                    captured / rendered);
-        std::fflush(stdout);
+        printCaptureRow(scene.name, frames, rendered, captured);
+        totalFrames += frames;
+        totalRendered += rendered;
+        totalCaptured += captured;
     }
+    // With frames enough for every scene, the whole show.
+    printCaptureRow("all", totalFrames, totalRendered, totalCaptured);
     return true;
 }
 
