@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 
@@ -190,11 +191,14 @@ bool benchCapture(const Settings &settings, FrameRenderer &renderer)
     return true;
 }
 
-void benchPlayback(double seconds)
+void benchPlayback(double seconds, bool withoutWindowManager)
 {
     MainWindow window;
     PlaybackProbe probe(&window);
     window.show();
+    // Full screen is a window manager's doing; without one the window covers the screen itself.
+    if (withoutWindowManager)
+        window.setGeometry(window.screen()->geometry());
     QTimer::singleShot(int(seconds * 1000), qApp, &QCoreApplication::quit);
     QApplication::exec();
     const QSize size = window.findChild<DemoPane *>()->size();
@@ -285,6 +289,6 @@ int main(int argc, char *argv[])
             return 1;
     }
     if (settings.playSeconds > 0)
-        benchPlayback(settings.playSeconds);
+        benchPlayback(settings.playSeconds, tool.onPrivateScreen());
     return 0;
 }

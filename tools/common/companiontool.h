@@ -28,6 +28,9 @@ public:
     // Finds or starts a display and makes the application; false (the reason printed) when
     // there is no display to be had.
     bool start(int &argc, char **argv);
+    // Whether start() found no display and started a private one, where no window manager
+    // gives windows their places and sizes.
+    bool onPrivateScreen() const { return screen.isPrivate(); }
     // Prints that no renderer of the size asked for could be had; the status to exit with.
     int failToRender() const;
     int exitStatus() const { return status; }

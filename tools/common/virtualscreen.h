@@ -21,6 +21,8 @@ public:
     // Xvfb could be started.
     bool ensureDisplay();
     QString errorString() const { return error; }
+    // Whether the display is the private Xvfb, which has no window manager.
+    bool isPrivate() const { return xvfb > 0; }
 
 private:
     bool startXvfb(const QString &program);
