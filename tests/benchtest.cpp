@@ -1,5 +1,6 @@
 // The benchmark's reports, not its figures: a row for the floor and each scene with the frames
-// asked for, playback that the window really received, and one-line refusals of bad options.
+// asked for, the capture timed against rendering alone, playback that the window really
+// received, and one-line refusals of bad options.
 #include "testmedia.h"
 #include "toolrun.h"
 
@@ -39,6 +40,13 @@ QList<double> rowNumbers(const QString &output, const QString &name)
     return {};
 }
 
+// The capture's table, from its heading on; empty when there is none.
+QString captureTable(const QString &output)
+{
+    const int start = output.indexOf(QLatin1String("Capture at "));
+    return start < 0 ? QString() : output.mid(start);
+}
+
 } // namespace
 
 class BenchTest : public QObject
@@ -59,7 +67,9 @@ void BenchTest::timesEveryScene()
     const ToolRun outcome =
         bench(folder.path(),
               {QStringLiteral("--size"), QStringLiteral("64x48"), QStringLiteral("--frames"),
-               QStringLiteral("3"), QStringLiteral("--play-seconds"), QStringLiteral("3")});
+               QStringLiteral("3"), QStringLiteral("--play-seconds"), QStringLiteral("3"),
+               QStringLiteral("--capture-frames"), QStringLiteral("20"), QStringLiteral("--preset"),
+               QStringLiteral("faster"), QStringLiteral("--crf"), QStringLiteral("30")});
     QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.errorText()));
     QVERIFY(outcome.outputText().contains(QLatin1String("at 64x48")));
     for (const QString &row : kRows) {
@@ -71,6 +81,29 @@ void BenchTest::timesEveryScene()
         QVERIFY(numbers[4] > 0);
         if (row == kRows.first())
             QCOMPARE(numbers[4], 1.0);
+    }
+
+    // frames, seconds rendered alone and captured, and their ratio
+    const QString captures = captureTable(outcome.outputText());
+    QVERIFY2(captures.startsWith(QLatin1String("Capture at 60 fps, preset faster, crf 30")),
+             qPrintable(outcome.outputText()));
+    QVector<double> sums(3);
+    const QStringList captureRows = kRows.mid(1) << QStringLiteral("all");
+    for (const QString &row : captureRows) {
+        const QList<double> numbers = rowNumbers(captures, row);
+        QCOMPARE(numbers.size(), 4);
+        QCOMPARE(numbers[0], row == QLatin1String("all") ? sums[0] : 20.0);
+        QVERIFY2(numbers[1] > 0 && numbers[2] > 0, qPrintable(row));
+        // Allowing for both times being rounded to thousandths.
+        const double ratio = numbers[2] / numbers[1];
+        QVERIFY(qAbs(numbers[3] - ratio) <=
+                0.005 + ratio * (0.0005 / numbers[1] + 0.0005 / numbers[2]));
+        if (row == QLatin1String("all")) {
+            QVERIFY(qAbs(numbers[1] - sums[1]) < 0.004 && qAbs(numbers[2] - sums[2]) < 0.004);
+            continue;
+        }
+        for (int column = 0; column < 3; ++column)
+            sums[column] += numbers[column];
     }
 
     static const QRegularExpression playback(
@@ -95,11 +128,14 @@ void BenchTest::timesOneSceneOnly()
         bench(folder.path(),
               {QStringLiteral("--size"), QStringLiteral("64x48"), QStringLiteral("--frames"),
                QStringLiteral("2"), QStringLiteral("--scene"), QStringLiteral("wave"),
-               QStringLiteral("--play-seconds"), QStringLiteral("0")});
+               QStringLiteral("--play-seconds"), QStringLiteral("0"),
+               QStringLiteral("--capture-frames"), QStringLiteral("2")});
     QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.errorText()));
     for (const QString &row : kRows) {
         const bool shown = row == QLatin1String("floor (clear)") || row == QLatin1String("wave");
         QCOMPARE(rowNumbers(outcome.outputText(), row).size(), shown ? 5 : 0);
+        const bool captured = row == QLatin1String("wave");
+        QCOMPARE(rowNumbers(captureTable(outcome.outputText()), row).size(), captured ? 4 : 0);
     }
     QVERIFY(!outcome.outputText().contains(QLatin1String("Playback")));
 }
@@ -118,6 +154,17 @@ void BenchTest::refusesBadOptions_data()
     QTest::newRow("negative playback")
         << QStringList{QStringLiteral("--play-seconds"), QStringLiteral("-1")}
         << QStringLiteral("bad playback time");
+    QTest::newRow("negative capture")
+        << QStringList{QStringLiteral("--capture-frames"), QStringLiteral("-1")}
+        << QStringLiteral("bad capture frame count");
+    QTest::newRow("odd size to capture")
+        << QStringList{QStringLiteral("--size"), QStringLiteral("65x48")}
+        << QStringLiteral("even sides");
+    QTest::newRow("unknown preset")
+        << QStringList{QStringLiteral("--preset"), QStringLiteral("placebo")}
+        << QStringLiteral("bad preset");
+    QTest::newRow("crf too low") << QStringList{QStringLiteral("--crf"), QStringLiteral("-1")}
+                                 << QStringLiteral("bad crf");
     QTest::newRow("playback without music") << QStringList() << QStringLiteral("desert.mp3");
 }
 

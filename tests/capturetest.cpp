@@ -1,9 +1,11 @@
 // The video capture: which clocks its frames are drawn at, a real short capture checked with
-// ffprobe, ffmpeg's decoder and tovek2-still, its progress line, and every way it can fail or
-// be stopped without leaving a video behind.
+// ffprobe, ffmpeg's decoder and tovek2-still, on the desktop's display or a screen of the
+// tools' own, its progress line, and every way it can fail or be stopped without leaving a
+// video or a screen behind.
 #include "frameplan.h"
 #include "testmedia.h"
 #include "toolrun.h"
+#include "videoencoder.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -186,20 +188,48 @@ const QByteArray kCrashingEncoder = "#!/bin/sh\n"
                                     "head -c 20000 > /dev/null\n"
                                     "kill -9 $$\n";
 
-// Processes whose command line names the folder: an encoder outliving its capture would.
+// Processes whose command line names the folder or that run in it: an encoder or a virtual
+// screen outliving its tool would.
 QStringList processesUsing(const QString &folder)
 {
     QStringList found;
+    const QString canonical = QDir(folder).canonicalPath();
     const QByteArray needle = QFile::encodeName(folder);
     for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         if (pid.toInt() <= 0 || pid.toInt() == QCoreApplication::applicationPid())
             continue;
         const QByteArray commandLine =
             contentsOf(QStringLiteral("/proc/%1/cmdline").arg(pid)).replace('\0', ' ');
-        if (commandLine.contains(needle))
+        const QString workingFolder =
+            QFileInfo(QStringLiteral("/proc/%1/cwd").arg(pid)).symLinkTarget();
+        if (commandLine.contains(needle) || workingFolder == canonical)
             found << pid + QLatin1Char(' ') + QString::fromLocal8Bit(commandLine);
     }
     return found;
+}
+
+// The environment of a box reached over SSH or of a container: no display of any kind.
+QProcessEnvironment withoutDisplay(QProcessEnvironment environment)
+{
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    return environment;
+}
+
+// x264's motion estimation depth for each preset, as it writes it among its settings into
+// the stream.
+int submeOf(const QString &preset)
+{
+    return QList<int>{0, 1, 2, 4, 6, 7, 8, 9, 10}.value(VideoEncoder::presets().indexOf(preset));
+}
+
+// An x264 setting from the settings it writes into the stream, or an empty string.
+QString encoderSetting(const QString &video, const QString &name)
+{
+    const QRegularExpression pattern(QStringLiteral(" %1=([0-9.]+)").arg(name));
+    // Read past the stream's zero bytes, where fromLatin1(QByteArray) would stop.
+    const QByteArray stream = contentsOf(video);
+    return pattern.match(QString::fromLatin1(stream.constData(), stream.size())).captured(1);
 }
 
 QString quoted(const QString &text)
@@ -216,6 +246,7 @@ class CaptureTest : public QObject
 private slots:
     void framesFollowTheShowClock_data();
     void framesFollowTheShowClock();
+    void capturesARangeWithItsMusic_data();
     void capturesARangeWithItsMusic();
     void showsProgressOnlyOnATerminal();
     void failsWithoutLeavingAVideo_data();
@@ -267,8 +298,33 @@ void CaptureTest::framesFollowTheShowClock()
     QCOMPARE(plan.startSeconds(), startSeconds);
 }
 
+void CaptureTest::capturesARangeWithItsMusic_data()
+{
+    QTest::addColumn<bool>("onDesktop");
+    QTest::addColumn<QStringList>("encoding");
+    QTest::addColumn<QString>("preset");
+    QTest::addColumn<int>("crf");
+
+    QTest::newRow("default encoding on the desktop")
+        << true << QStringList() << QString::fromLatin1(VideoEncoder::kDefaultPreset)
+        << VideoEncoder::kDefaultCrf;
+    QTest::newRow("chosen encoding without a display")
+        << false
+        << QStringList{QStringLiteral("--preset"), QStringLiteral("ultrafast"),
+                       QStringLiteral("--crf"), QStringLiteral("24")}
+        << QStringLiteral("ultrafast") << 24;
+}
+
 void CaptureTest::capturesARangeWithItsMusic()
 {
+    QFETCH(bool, onDesktop);
+    QFETCH(QStringList, encoding);
+    QFETCH(QString, preset);
+    QFETCH(int, crf);
+
+    const QProcessEnvironment environment =
+        onDesktop ? QProcessEnvironment::systemEnvironment()
+                  : withoutDisplay(QProcessEnvironment::systemEnvironment());
     QTemporaryDir folder;
     QVERIFY(writeTexturePicture(folder.filePath(QStringLiteral("round.png"))));
     const QString music = folder.filePath(QStringLiteral("desert.mp3"));
@@ -278,10 +334,13 @@ void CaptureTest::capturesARangeWithItsMusic()
     // At 20 fps, frames 390 to 409 of the show: clocks 19500 to 20450 in steps of 50 ms,
     // across the change from the swarm to the tumbling swarm at 20000 ms.
     const ToolRun outcome = capture(
-        folder.path(), {QStringLiteral("--size"), QStringLiteral("320x240"),
-                        QStringLiteral("--fps"), QStringLiteral("20"), QStringLiteral("--from"),
-                        QStringLiteral("19500"), QStringLiteral("--to"), QStringLiteral("20500"),
-                        QStringLiteral("--output"), QStringLiteral("clip.mp4")});
+        folder.path(),
+        QStringList{QStringLiteral("--size"), QStringLiteral("320x240"), QStringLiteral("--fps"),
+                    QStringLiteral("20"), QStringLiteral("--from"), QStringLiteral("19500"),
+                    QStringLiteral("--to"), QStringLiteral("20500"), QStringLiteral("--output"),
+                    QStringLiteral("clip.mp4")}
+            << encoding,
+        environment);
     QCOMPARE(outcome.exitStatus, QProcess::NormalExit);
     QVERIFY2(outcome.exitCode == 0, outcome.errors.constData());
     QVERIFY2(outcome.errors.isEmpty(), outcome.errors.constData());
@@ -311,6 +370,8 @@ void CaptureTest::capturesARangeWithItsMusic()
     QCOMPARE(picture.value(QStringLiteral("nb_frames")).toString(), QStringLiteral("20"));
     const QJsonObject sound = streamOfType(probed, QStringLiteral("audio"));
     QCOMPARE(sound.value(QStringLiteral("codec_name")).toString(), QStringLiteral("aac"));
+    QCOMPARE(encoderSetting(video, QStringLiteral("subme")).toInt(), submeOf(preset));
+    QCOMPARE(encoderSetting(video, QStringLiteral("crf")).toDouble(), double(crf));
 
     // The sound track starts where the first frame lies in the show, 19.5 s into the music.
     const double toneInMusic = firstSoundSeconds(music);
@@ -324,8 +385,10 @@ void CaptureTest::capturesARangeWithItsMusic()
               {QStringLiteral("--size"), QStringLiteral("320x240"), QStringLiteral("--clock"),
                QStringLiteral("20150"), QStringLiteral("--clock"), QStringLiteral("20200"),
                QStringLiteral("--clock"), QStringLiteral("20250"), QStringLiteral("--output"),
-               QStringLiteral("still-%1.png")});
+               QStringLiteral("still-%1.png")},
+              environment);
     QCOMPARE(stills.exitCode, 0);
+    QCOMPARE(processesUsing(folder.path()), QStringList());
     const QImage decoded = decodedFrame(video, 14, folder.filePath(QStringLiteral("f14.png")));
     const auto still = [&](int clock) {
         return QImage(folder.filePath(QStringLiteral("still-%1.png").arg(clock)));
@@ -396,6 +459,13 @@ void CaptureTest::failsWithoutLeavingAVideo_data()
         << with({QStringLiteral("--fps"), QStringLiteral("10"), QStringLiteral("--from"),
                  QStringLiteral("1"), QStringLiteral("--to"), QStringLiteral("99")})
         << QString() << QStringLiteral("no frame");
+    QTest::newRow("unknown preset") << with({QStringLiteral("--preset"), QStringLiteral("turbo")})
+                                    << QString() << QStringLiteral("bad preset 'turbo'");
+    QTest::newRow("crf too high") << with({QStringLiteral("--crf"), QStringLiteral("52")})
+                                  << QString() << QStringLiteral("bad crf '52'");
+    QTest::newRow("crf not a whole number")
+        << with({QStringLiteral("--crf"), QStringLiteral("17.5")}) << QString()
+        << QStringLiteral("bad crf");
     QTest::newRow("no music") << output << QStringLiteral("no music")
                               << QStringLiteral("desert.mp3");
     QTest::newRow("music unreadable by the encoder")
@@ -408,6 +478,9 @@ void CaptureTest::failsWithoutLeavingAVideo_data()
         << QStringLiteral("No such file");
     QTest::newRow("no ffmpeg") << output << QStringLiteral("no ffmpeg")
                                << QStringLiteral("ffmpeg not found");
+    QTest::newRow("no display and no Xvfb")
+        << output << QStringLiteral("no Xvfb")
+        << QStringLiteral("no display and no Xvfb to start one: install the Debian package xvfb");
     QTest::newRow("encoder fails")
         << output << QStringLiteral("failing ffmpeg") << QStringLiteral("no space left on device");
     QTest::newRow("encoder crashes")
@@ -438,7 +511,12 @@ void CaptureTest::failsWithoutLeavingAVideo()
         QVERIFY(writeFile(tools + QStringLiteral("/ffmpeg"), kFailingEncoder, executable));
     if (setup == QLatin1String("crashing ffmpeg"))
         QVERIFY(writeFile(tools + QStringLiteral("/ffmpeg"), kCrashingEncoder, executable));
-    if (setup == QLatin1String("no ffmpeg"))
+    if (setup == QLatin1String("no Xvfb")) {
+        QVERIFY(QFile::link(QStandardPaths::findExecutable(QStringLiteral("ffmpeg")),
+                            tools + QStringLiteral("/ffmpeg")));
+        environment = withoutDisplay(environment);
+    }
+    if (setup == QLatin1String("no ffmpeg") || setup == QLatin1String("no Xvfb"))
         environment.insert(QStringLiteral("PATH"), tools);
     else
         environment.insert(QStringLiteral("PATH"),
@@ -451,7 +529,7 @@ void CaptureTest::failsWithoutLeavingAVideo()
                                         << arguments,
                                     environment);
     QCOMPARE(outcome.exitStatus, QProcess::NormalExit);
-    QVERIFY(outcome.exitCode != 0);
+    QCOMPARE(outcome.exitCode, setup == QLatin1String("no Xvfb") ? 2 : 1);
     const QStringList lines = linesOf(outcome.errors);
     QCOMPARE(lines.size(), 1);
     QVERIFY2(lines.first().startsWith(QLatin1String("tovek2-capture: ")), qPrintable(lines[0]));
@@ -465,14 +543,17 @@ void CaptureTest::failsWithoutLeavingAVideo()
 void CaptureTest::stopsCleanlyOnSignals_data()
 {
     QTest::addColumn<int>("signal");
-    QTest::newRow("Ctrl-C") << int(SIGINT);
-    QTest::newRow("kill") << int(SIGTERM);
-    QTest::newRow("terminal closed") << int(SIGHUP);
+    QTest::addColumn<bool>("onDesktop");
+    QTest::newRow("Ctrl-C") << int(SIGINT) << true;
+    QTest::newRow("kill") << int(SIGTERM) << true;
+    QTest::newRow("terminal closed") << int(SIGHUP) << true;
+    QTest::newRow("Ctrl-C without a display") << int(SIGINT) << false;
 }
 
 void CaptureTest::stopsCleanlyOnSignals()
 {
     QFETCH(int, signal);
+    QFETCH(bool, onDesktop);
 
     QTemporaryDir folder;
     QVERIFY(TestMedia::writeTune(folder.filePath(QStringLiteral("desert.mp3")), 76));
@@ -480,6 +561,8 @@ void CaptureTest::stopsCleanlyOnSignals()
 
     QProcess process;
     process.setWorkingDirectory(folder.path());
+    if (!onDesktop)
+        process.setProcessEnvironment(withoutDisplay(QProcessEnvironment::systemEnvironment()));
     process.start(QStringLiteral(TOVEK2_CAPTURE),
                   {QStringLiteral("--size"), QStringLiteral("640x480")});
     QVERIFY(process.waitForStarted());

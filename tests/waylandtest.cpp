@@ -112,6 +112,18 @@ private:
     QString xDisplay;
 };
 
+// Starts the player in folder on weston's session, with one more environment setting if any.
+void startPlayer(QProcess &player, const Weston &weston, const QString &folder,
+                 const QString &setting, const QString &value)
+{
+    QProcessEnvironment environment = weston.session();
+    if (!setting.isEmpty())
+        environment.insert(setting, value);
+    player.setProcessEnvironment(environment);
+    player.setWorkingDirectory(folder);
+    player.start(QStringLiteral(TOVEK2_PLAYER), QStringList());
+}
+
 } // namespace
 
 class WaylandTest : public QObject
@@ -151,13 +163,8 @@ void WaylandTest::showReachesTheScreen()
     QVERIFY2(weston.waitUntilReady(withX), weston.log.constData());
 
     QProcess player;
-    QProcessEnvironment environment = weston.session();
-    if (!setting.isEmpty())
-        environment.insert(setting, value);
-    player.setProcessEnvironment(environment);
-    player.setWorkingDirectory(data.path());
     player.setProcessChannelMode(QProcess::ForwardedChannels);
-    player.start(QStringLiteral(TOVEK2_PLAYER), QStringList());
+    startPlayer(player, weston, data.path(), setting, value);
     QVERIFY(player.waitForStarted());
 
     // The band starts 119 rows above the bottom of a 720-row screen and is 479 rows high.
@@ -201,13 +208,9 @@ void WaylandTest::withoutOpenGlSaysWhyAndFails()
     QVERIFY2(weston.waitUntilReady(false), weston.log.constData());
 
     QProcess player;
-    QProcessEnvironment environment = weston.session();
     // A Wayland connection through which no OpenGL can be had.
-    environment.insert(QStringLiteral("QT_WAYLAND_CLIENT_BUFFER_INTEGRATION"),
-                       QStringLiteral("none"));
-    player.setProcessEnvironment(environment);
-    player.setWorkingDirectory(data.path());
-    player.start(QStringLiteral(TOVEK2_PLAYER), QStringList());
+    startPlayer(player, weston, data.path(), QStringLiteral("QT_WAYLAND_CLIENT_BUFFER_INTEGRATION"),
+                QStringLiteral("none"));
     QVERIFY2(player.waitForFinished(kStartTimeoutMs), "the player sat on a screen it cannot draw");
     QCOMPARE(player.exitStatus(), QProcess::NormalExit);
     QCOMPARE(player.exitCode(), 1);

@@ -1,16 +1,21 @@
 // tovek2-bench: where the time of a frame goes. Times every scene at a given size against
-// the floor of a frame that only clears, then watches the real player for a few seconds.
+// the floor of a frame that only clears, the capture against rendering alone, then watches
+// the real player for a few seconds.
+#include "companiontool.h"
+#include "encodingoptions.h"
+#include "frameplan.h"
 #include "framerenderer.h"
 #include "mainwindow.h"
 #include "playbackprobe.h"
 #include "timeline.h"
 #include "timingsamples.h"
 #include "tooloptions.h"
+#include "videoencoder.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 
@@ -39,13 +44,18 @@ const Scene kScenes[] = {
 };
 
 const QString kMusic = QStringLiteral("desert.mp3");
+// The capture's own default rate.
+constexpr int kCaptureFps = 60;
 
 struct Settings
 {
     QSize size;
     int frames = 0;
+    int captureFrames = 0;
     double playSeconds = 0;
     QString onlyScene;
+    // The preset and crf; the rest is filled in for the capture line.
+    VideoEncoder::Settings encoding;
 };
 
 template <typename DrawFrame> TimingSamples timeFrames(int frames, DrawFrame drawFrame)
@@ -104,11 +114,91 @@ void benchScenes(const Settings &settings, FrameRenderer &renderer)
     std::fflush(stdout);
 }
 
-void benchPlayback(double seconds)
+// Seconds to draw frames alone, each finished as a frame on screen would be.
+double renderSeconds(FrameRenderer &renderer, const FramePlan &plan, int frames)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (int frame = 0; frame < frames; ++frame) {
+        renderer.draw(plan.clockOf(frame));
+        glFinish();
+    }
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// Seconds to draw the same frames through the capture's pipeline, encoder included, the video
+// thrown away; false when the encoder failed.
+bool captureSeconds(FrameRenderer &renderer, const FramePlan &plan, int frames,
+                    const VideoEncoder::Settings &settings, double *seconds, QString *error)
+{
+    QElapsedTimer timer;
+    timer.start();
+    VideoEncoder encoder([] { return false; });
+    bool encoded = encoder.start(settings);
+    for (int frame = 0; encoded && frame < frames; ++frame) {
+        renderer.draw(plan.clockOf(frame));
+        encoded = encoder.writeFrame([&](uchar *pixels) { renderer.readBack(pixels); });
+    }
+    if (!encoded || !encoder.finish()) {
+        *error = encoder.errorString();
+        return false;
+    }
+    *seconds = timer.nsecsElapsed() / 1e9;
+    return true;
+}
+
+void printCaptureRow(const char *name, int frames, double rendered, double captured)
+{
+    std::printf("%-16s %6d %10.3f %10.3f %9.2f\n", name, frames, rendered, captured,
+                captured / rendered);
+    std::fflush(stdout);
+}
+
+// Each scene's first frames at the capture's rate, rendered alone and then through the
+// capture; false when the encoder failed.
+bool benchCapture(const Settings &settings, FrameRenderer &renderer)
+{
+    VideoEncoder::Settings encoding = settings.encoding;
+    encoding.frameSize = settings.size;
+    encoding.fps = kCaptureFps;
+    std::printf("\nCapture at %d fps, preset %s, crf %d, of each scene's first frames (the video "
+                "thrown away)\n",
+                kCaptureFps, qPrintable(encoding.preset), encoding.crf);
+    std::printf("%-16s %6s %10s %10s %9s\n", "scene", "frames", "render s", "capture s",
+                "x render");
+    int totalFrames = 0;
+    double totalRendered = 0;
+    double totalCaptured = 0;
+    for (const Scene &scene : kScenes) {
+        if (!settings.onlyScene.isEmpty() && settings.onlyScene != QLatin1String(scene.key))
+            continue;
+        const FramePlan plan(kCaptureFps, scene.startMs, scene.endMs);
+        const int frames = qMin(settings.captureFrames, plan.frameCount());
+        const double rendered = renderSeconds(renderer, plan, frames);
+        double captured = 0;
+        QString error;
+        if (!captureSeconds(renderer, plan, frames, encoding, &captured, &error)) {
+            ToolOptions::fail(error);
+            return false;
+        }
+        printCaptureRow(scene.name, frames, rendered, captured);
+        totalFrames += frames;
+        totalRendered += rendered;
+        totalCaptured += captured;
+    }
+    // With frames enough for every scene, the whole show.
+    printCaptureRow("all", totalFrames, totalRendered, totalCaptured);
+    return true;
+}
+
+void benchPlayback(double seconds, bool withoutWindowManager)
 {
     MainWindow window;
     PlaybackProbe probe(&window);
     window.show();
+    // Full screen is a window manager's doing; without one the window covers the screen itself.
+    if (withoutWindowManager)
+        window.setGeometry(window.screen()->geometry());
     QTimer::singleShot(int(seconds * 1000), qApp, &QCoreApplication::quit);
     QApplication::exec();
     const QSize size = window.findChild<DemoPane *>()->size();
@@ -124,20 +214,19 @@ void benchPlayback(double seconds)
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tovek2-bench"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Times each scene of the Tovek2 show, then plays the show for a few seconds with "
-        "\"desert.mp3\" from the current folder and times its frames."));
-    parser.addHelpOption();
-    const QCommandLineOption sizeOption(
-        QStringLiteral("size"), QStringLiteral("Frame size (default 1920x1080)."),
-        QStringLiteral("WIDTHxHEIGHT"), QStringLiteral("1920x1080"));
+    CompanionTool tool(QStringLiteral("tovek2-bench"),
+                       QStringLiteral("Times each scene of the Tovek2 show and its capture to "
+                                      "video, then plays the show for a few seconds with "
+                                      "\"desert.mp3\" from the current folder and times its "
+                                      "frames."));
     const QCommandLineOption framesOption(QStringLiteral("frames"),
                                           QStringLiteral("Frames timed a scene (default 60)."),
                                           QStringLiteral("N"), QStringLiteral("60"));
+    const QCommandLineOption captureOption(
+        QStringLiteral("capture-frames"),
+        QStringLiteral("Frames from each scene's start, at 60 fps, to time rendered alone and "
+                       "captured; 0 skips it (default 120)."),
+        QStringLiteral("N"), QStringLiteral("120"));
     const QCommandLineOption playOption(
         QStringLiteral("play-seconds"),
         QStringLiteral("Seconds of playback to watch; 0 skips it (default 5)."),
@@ -146,19 +235,25 @@ int main(int argc, char *argv[])
         QStringLiteral("scene"),
         QStringLiteral("Only this scene: planes, swarm, tumbling, wave, grid or ring."),
         QStringLiteral("NAME"));
-    parser.addOptions({sizeOption, framesOption, playOption, sceneOption});
-    parser.process(app);
+    tool.parser().addOptions({framesOption, captureOption, playOption, sceneOption});
+    const EncodingOptions encodingOptions;
+    encodingOptions.addTo(tool.parser());
+    if (!tool.parse(argc, argv))
+        return tool.exitStatus();
 
     using ToolOptions::fail;
+    const QCommandLineParser &parser = tool.parser();
     Settings settings;
-    if (!ToolOptions::parseSize(parser.value(sizeOption), &settings.size))
-        return fail(QStringLiteral("bad size '%1': expected WIDTHxHEIGHT, each side 1 to 16384")
-                        .arg(parser.value(sizeOption)));
+    settings.size = tool.size();
     bool ok = false;
     settings.frames = parser.value(framesOption).toInt(&ok);
     if (!ok || settings.frames < 1 || settings.frames > 100000)
         return fail(QStringLiteral("bad frame count '%1': expected 1 to 100000")
                         .arg(parser.value(framesOption)));
+    settings.captureFrames = parser.value(captureOption).toInt(&ok);
+    if (!ok || settings.captureFrames < 0 || settings.captureFrames > 100000)
+        return fail(QStringLiteral("bad capture frame count '%1': expected 0 to 100000")
+                        .arg(parser.value(captureOption)));
     settings.playSeconds = parser.value(playOption).toDouble(&ok);
     if (!ok || settings.playSeconds < 0 || settings.playSeconds > 75)
         return fail(QStringLiteral("bad playback time '%1': expected 0 to 75 seconds")
@@ -169,20 +264,31 @@ int main(int argc, char *argv[])
                     [&](const Scene &scene) { return settings.onlyScene == scene.key; });
     if (!settings.onlyScene.isEmpty() && !knownScene)
         return fail(QStringLiteral("unknown scene '%1'").arg(settings.onlyScene));
+    const QString encodingProblem = encodingOptions.read(parser, &settings.encoding);
+    if (!encodingProblem.isEmpty())
+        return fail(encodingProblem);
+    if (settings.captureFrames > 0) {
+        const QString problem = VideoEncoder::isInstalled() ? VideoEncoder::checkSize(settings.size)
+                                                            : VideoEncoder::notInstalledMessage();
+        if (!problem.isEmpty())
+            return fail(problem + QStringLiteral(" (--capture-frames 0 skips the capture)"));
+    }
     if (settings.playSeconds > 0 && !QFileInfo(kMusic).isFile())
         return fail(QStringLiteral("no \"%1\" in the current folder to play (--play-seconds 0 "
                                    "skips playback)")
                         .arg(kMusic));
 
+    if (!tool.start(argc, argv))
+        return tool.exitStatus();
     {
         FrameRenderer renderer(settings.size);
         if (!renderer.isReady())
-            return fail(QStringLiteral("cannot render at %1x%2 on this display")
-                            .arg(settings.size.width())
-                            .arg(settings.size.height()));
+            return tool.failToRender();
         benchScenes(settings, renderer);
+        if (settings.captureFrames > 0 && !benchCapture(settings, renderer))
+            return 1;
     }
     if (settings.playSeconds > 0)
-        benchPlayback(settings.playSeconds);
+        benchPlayback(settings.playSeconds, tool.onPrivateScreen());
     return 0;
 }

@@ -1,5 +1,7 @@
 // tovek2-capture: renders every frame of the show and encodes it with its music into a video
 // that plays in sync in any player.
+#include "companiontool.h"
+#include "encodingoptions.h"
 #include "frameplan.h"
 #include "framerenderer.h"
 #include "partialfile.h"
@@ -9,8 +11,6 @@
 #include "tooloptions.h"
 #include "videoencoder.h"
 
-#include <QApplication>
-#include <QCommandLineParser>
 #include <QFileInfo>
 
 namespace {
@@ -26,15 +26,16 @@ struct Request
     int fromMs = 0;
     int toMs = 0;
     QString output;
+    // The preset and crf asked for; capture() fills in the rest.
+    VideoEncoder::Settings encoding;
 };
 
 // The first thing wrong with the request, or an empty string.
 QString checkRequest(const Request &request)
 {
-    if (request.size.width() % 2 || request.size.height() % 2)
-        return QStringLiteral("bad size %1x%2: the video needs even sides")
-            .arg(request.size.width())
-            .arg(request.size.height());
+    const QString sizeProblem = VideoEncoder::checkSize(request.size);
+    if (!sizeProblem.isEmpty())
+        return sizeProblem;
     if (request.fromMs < 0 || request.fromMs >= request.toMs || request.toMs > kShowEndMs)
         return QStringLiteral("bad range %1 to %2 ms: expected 0 <= from < to <= %3")
             .arg(request.fromMs)
@@ -46,7 +47,7 @@ QString checkRequest(const Request &request)
             .arg(request.fromMs)
             .arg(request.toMs);
     if (!VideoEncoder::isInstalled())
-        return QStringLiteral("ffmpeg not found: install it (Debian package ffmpeg)");
+        return VideoEncoder::notInstalledMessage();
     const QFileInfo music(kMusic);
     if (!music.isFile() || !music.isReadable())
         return QStringLiteral("no readable \"%1\" in the current folder").arg(kMusic);
@@ -63,21 +64,19 @@ int stopped()
     return 128 + signal;
 }
 
-int capture(const Request &request)
+int capture(const Request &request, CompanionTool &tool)
 {
     const FramePlan plan(request.fps, request.fromMs, request.toMs);
     FrameRenderer renderer(request.size);
     if (!renderer.isReady())
-        return ToolOptions::fail(QStringLiteral("cannot render at %1x%2 on this display")
-                                     .arg(request.size.width())
-                                     .arg(request.size.height()));
+        return tool.failToRender();
     PartialFile file(request.output);
     if (!file.create())
         return ToolOptions::fail(
             QStringLiteral("cannot write '%1': %2").arg(request.output, file.errorString()));
 
     VideoEncoder encoder([] { return StopSignals::caught() != 0; });
-    VideoEncoder::Settings settings;
+    VideoEncoder::Settings settings = request.encoding;
     settings.frameSize = request.size;
     settings.fps = request.fps;
     settings.musicPath = QFileInfo(kMusic).absoluteFilePath();
@@ -91,7 +90,8 @@ int capture(const Request &request)
     bool encoded = true;
     int done = 0;
     while (encoded && done < plan.frameCount() && !StopSignals::caught()) {
-        encoded = encoder.writeFrame(renderer.render(plan.clockOf(done)));
+        renderer.draw(plan.clockOf(done));
+        encoded = encoder.writeFrame([&](uchar *pixels) { renderer.readBack(pixels); });
         if (encoded)
             progress.update(++done);
     }
@@ -111,18 +111,12 @@ int capture(const Request &request)
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tovek2-capture"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Renders the Tovek2 show frame by frame into an MP4 video (H.264 and AAC) with "
-        "\"desert.mp3\" from the current folder as its sound track; reads \"round.png\" as the "
-        "player does. Needs the ffmpeg program."));
-    parser.addHelpOption();
-    const QCommandLineOption sizeOption(
-        QStringLiteral("size"), QStringLiteral("Frame size (default 1920x1080), even sides."),
-        QStringLiteral("WIDTHxHEIGHT"), QStringLiteral("1920x1080"));
+    CompanionTool tool(
+        QStringLiteral("tovek2-capture"),
+        QStringLiteral("Renders the Tovek2 show frame by frame into an MP4 video (H.264 and AAC) "
+                       "with \"desert.mp3\" from the current folder as its sound track; reads "
+                       "\"round.png\" as the player does. Frame sides must be even. Needs the "
+                       "ffmpeg program."));
     const QCommandLineOption fpsOption(
         QStringLiteral("fps"),
         QStringLiteral("Frames per second, 1 to %1 (default 60).").arg(kMaxFps),
@@ -139,15 +133,17 @@ int main(int argc, char *argv[])
         QStringLiteral("End of the part to capture, in ms, not included (default %1).")
             .arg(kShowEndMs),
         QStringLiteral("MS"), QString::number(kShowEndMs));
-    parser.addOptions({sizeOption, fpsOption, outputOption, fromOption, toOption});
-    parser.process(app);
+    tool.parser().addOptions({fpsOption, outputOption, fromOption, toOption});
+    const EncodingOptions encodingOptions;
+    encodingOptions.addTo(tool.parser());
+    if (!tool.parse(argc, argv))
+        return tool.exitStatus();
 
     using ToolOptions::fail;
+    const QCommandLineParser &parser = tool.parser();
     Request request;
+    request.size = tool.size();
     request.output = parser.value(outputOption);
-    if (!ToolOptions::parseSize(parser.value(sizeOption), &request.size))
-        return fail(QStringLiteral("bad size '%1': expected WIDTHxHEIGHT, each side 1 to 16384")
-                        .arg(parser.value(sizeOption)));
     bool fpsOk = false;
     request.fps = parser.value(fpsOption).toInt(&fpsOk);
     if (!fpsOk || request.fps < 1 || request.fps > kMaxFps)
@@ -158,10 +154,14 @@ int main(int argc, char *argv[])
         !ToolOptions::parseClock(parser.value(toOption), &request.toMs))
         return fail(QStringLiteral("bad range '%1' to '%2': expected whole milliseconds")
                         .arg(parser.value(fromOption), parser.value(toOption)));
-    const QString problem = checkRequest(request);
+    QString problem = encodingOptions.read(parser, &request.encoding);
+    if (problem.isEmpty())
+        problem = checkRequest(request);
     if (!problem.isEmpty())
         return fail(problem);
 
+    if (!tool.start(argc, argv))
+        return tool.exitStatus();
     StopSignals::install();
-    return capture(request);
+    return capture(request, tool);
 }

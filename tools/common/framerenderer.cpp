@@ -53,7 +53,9 @@ FrameRenderer::~FrameRenderer()
 
 bool FrameRenderer::isReady() const
 {
-    return target && target->isValid() && resolved->isValid() && demoPane.size() == target->size();
+    // The pane lays its band out in device pixels: they must be the framebuffer's pixels.
+    return target && target->isValid() && resolved->isValid() &&
+           demoPane.pixelSize() == target->size();
 }
 
 int FrameRenderer::samples() const
@@ -94,6 +96,14 @@ QImage FrameRenderer::render(int clock)
     return QImage(frame.constBits(), frame.width(), frame.height(), frame.bytesPerLine(),
                   QImage::Format_RGB32)
         .copy();
+}
+
+void FrameRenderer::readBack(uchar *pixels)
+{
+    demoPane.makeCurrent();
+    resolved->bind();
+    glReadPixels(0, 0, resolved->width(), resolved->height(), GL_BGRA, GL_UNSIGNED_BYTE, pixels);
+    resolved->release();
 }
 
 void FrameRenderer::resolve()

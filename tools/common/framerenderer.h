@@ -30,6 +30,10 @@ public:
     // A frame that only clears, resolved the same way: the least any frame costs.
     void drawCleared();
     QImage render(int clock);
+    // Reads the last frame drawn into pixels, width x height x 4 bytes: rows from the bottom
+    // up, each pixel B, G, R and an alpha that is no part of the picture. That is how the
+    // frame lies in the driver, so reading it is one plain copy.
+    void readBack(uchar *pixels);
     DemoPane &pane() { return demoPane; }
 
 private:

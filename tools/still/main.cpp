@@ -1,12 +1,10 @@
 // tovek2-still: renders frames of the show, chosen by demo clock, to PNG files or to one
 // contact sheet.
+#include "companiontool.h"
 #include "contactsheet.h"
 #include "framerenderer.h"
 #include "timeline.h"
 #include "tooloptions.h"
-
-#include <QApplication>
-#include <QCommandLineParser>
 
 namespace {
 
@@ -54,20 +52,13 @@ int writeSheet(FrameRenderer &renderer, const QList<int> &clocks, int columns, c
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tovek2-still"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Renders frames of the Tovek2 show to PNG files, reading \"round.png\" from the "
-        "current folder as the player does."));
-    parser.addHelpOption();
+    CompanionTool tool(QStringLiteral("tovek2-still"),
+                       QStringLiteral("Renders frames of the Tovek2 show to PNG files, reading "
+                                      "\"round.png\" from the current folder as the player "
+                                      "does."));
     const QCommandLineOption clockOption(
         QStringLiteral("clock"), QStringLiteral("Demo clock of a frame, in ms (repeatable)."),
         QStringLiteral("MS"));
-    const QCommandLineOption sizeOption(
-        QStringLiteral("size"), QStringLiteral("Frame size (default 1920x1080)."),
-        QStringLiteral("WIDTHxHEIGHT"), QStringLiteral("1920x1080"));
     const QCommandLineOption outputOption(
         QStringLiteral("output"),
         QStringLiteral("File name pattern; %1 becomes the clock (default frame-%1.png). With "
@@ -82,14 +73,12 @@ int main(int argc, char *argv[])
         QStringLiteral("cell"),
         QStringLiteral("Size each frame is scaled to on the sheet (default 320x180)."),
         QStringLiteral("WIDTHxHEIGHT"), QStringLiteral("320x180"));
-    parser.addOptions({clockOption, sizeOption, outputOption, sheetOption, cellOption});
-    parser.process(app);
+    tool.parser().addOptions({clockOption, outputOption, sheetOption, cellOption});
+    if (!tool.parse(argc, argv))
+        return tool.exitStatus();
 
     using ToolOptions::fail;
-    QSize size;
-    if (!ToolOptions::parseSize(parser.value(sizeOption), &size))
-        return fail(QStringLiteral("bad size '%1': expected WIDTHxHEIGHT, each side 1 to 16384")
-                        .arg(parser.value(sizeOption)));
+    const QCommandLineParser &parser = tool.parser();
     QList<int> clocks;
     for (const QString &text : parser.values(clockOption)) {
         int clock = 0;
@@ -122,11 +111,11 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("output pattern '") + output +
                     QStringLiteral("' needs %1 to tell several clocks apart"));
 
-    FrameRenderer renderer(size);
+    if (!tool.start(argc, argv))
+        return tool.exitStatus();
+    FrameRenderer renderer(tool.size());
     if (!renderer.isReady())
-        return fail(QStringLiteral("cannot render at %1x%2 on this display")
-                        .arg(size.width())
-                        .arg(size.height()));
+        return tool.failToRender();
     return onSheet ? writeSheet(renderer, clocks, columns, cell, output)
                    : writeFrames(renderer, clocks, output);
 }
