@@ -22,8 +22,7 @@ constexpr int kExitTimeoutMs = 15000;
 // end at 9900 ms.
 constexpr int kSettleMs = 1500;
 constexpr int kRedrawGapMs = 700;
-// Longer than the show: stopping a file that the media back end has read to its end makes
-// it wait out the rest of the music before the player can exit.
+// Longer than the show, so that the music plays throughout.
 constexpr int kTuneSeconds = 80;
 // Root reads any file whatever its mode; without these capabilities mode 000 holds for it too.
 const QString kDropFileAccess = QStringLiteral("--bounding-set=-dac_override,-dac_read_search");
