@@ -18,6 +18,17 @@
 namespace {
 // Ask the media layer for its finest report rate: every report draws one frame.
 constexpr int kTickIntervalMs = 1;
+
+// Phonon's GStreamer back end reports the position about every millisecond, so every frame
+// the machine can draw shows a new picture. Other back ends report far more coarsely (VLC's
+// every quarter of a second, each report twice) and turn the show into a slideshow, yet Phonon
+// ranks VLC's first. It loads the back end named in PHONON_BACKEND first where that one is
+// installed, and keeps to its own order where it is not; a name the user put there is kept.
+void preferGStreamerBackEnd()
+{
+    if (qEnvironmentVariableIsEmpty("PHONON_BACKEND"))
+        qputenv("PHONON_BACKEND", "phonon_gstreamer");
+}
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -28,6 +39,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     demoPane = new DemoPane(nullptr);
     ui->frame->layout()->addWidget(demoPane);
+
+    // Phonon chooses its back end when the first media object is made.
+    preferGStreamerBackEnd();
 
     // The music is the bare name resolved against the working directory, as a local file.
     // Something there that is not a file gets an empty source: the media layer opens the name
@@ -110,6 +124,12 @@ void MainWindow::tick(qint64 time)
 void MainWindow::finished()
 {
     ui->label->setText(tr("done"));
+    // Music that holds the whole show has played past the show's end even when no report
+    // said so: a back end with no sound device to pace it (VLC's) lets its reports fall
+    // seconds behind and ends the music before they reach the end. Without this the window
+    // would stay on its last frame, with no controls, for good.
+    if (mediaObject->totalTime() >= Timeline::kShowEndMs)
+        close();
 }
 
 void MainWindow::changeEvent(QEvent *event)

@@ -57,6 +57,7 @@ private slots:
     void reportClosesOnlyFromTheShowEnd_data();
     void reportClosesOnlyFromTheShowEnd();
     void reportDrawsItsFrameAtOnce();
+    void endOfMusicSaysDone_data();
     void endOfMusicSaysDone();
     void languageChangeResetsTexts();
     void playbackDrivesTheClock();
@@ -149,14 +150,30 @@ void MainWindowTest::reportDrawsItsFrameAtOnce()
              qPrintable(TestMedia::describe(seen)));
 }
 
+void MainWindowTest::endOfMusicSaysDone_data()
+{
+    QTest::addColumn<int>("tuneSeconds");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("no music") << 0 << false;
+    QTest::newRow("music shorter than the show") << 20 << false;
+    // The music's end lies past the show's, wherever the last report fell.
+    QTest::newRow("music that holds the show") << 80 << true;
+}
+
 void MainWindowTest::endOfMusicSaysDone()
 {
+    QFETCH(int, tuneSeconds);
+    QFETCH(bool, closes);
     WorkingFolder folder;
+    if (tuneSeconds > 0)
+        QVERIFY(TestMedia::writeTune(folder.path(QStringLiteral("desert.mp3")), tuneSeconds));
     MainWindow window;
+    if (tuneSeconds > 0)
+        QTRY_VERIFY_WITH_TIMEOUT(mediaOf(window)->totalTime() > 0, kPlaybackTimeoutMs);
     window.tick(12345);
     window.finished();
     QCOMPARE(positionLabel(window)->text(), QStringLiteral("done"));
-    QVERIFY(window.isVisible());
+    QCOMPARE(window.isVisible(), !closes);
     QCOMPARE(paneOf(window)->demoClock(), 12345);
 }
 

@@ -202,9 +202,10 @@ void benchPlayback(double seconds, bool withoutWindowManager)
     QTimer::singleShot(int(seconds * 1000), qApp, &QCoreApplication::quit);
     QApplication::exec();
     const QSize size = window.findChild<DemoPane *>()->size();
-    std::printf("\nPlayback for %.1f s at %dx%d (full screen): %d position reports, %.1f a "
-                "second\n",
-                seconds, size.width(), size.height(), probe.reports(), probe.reportRate());
+    std::printf("\nPlayback for %.1f s at %dx%d (full screen) through Phonon's %s back end: %d "
+                "position reports, %.1f a second, %.1f different pictures a second\n",
+                seconds, size.width(), size.height(), qPrintable(probe.backEnd()), probe.reports(),
+                probe.reportRate(), probe.pictureRate());
     const TimingSamples &latency = probe.reportToFrame();
     std::printf("Report arrival to frame finished: median %.2f ms, p95 %.2f ms\n", latency.median(),
                 latency.percentile(95));

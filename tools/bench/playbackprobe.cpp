@@ -15,17 +15,40 @@ PlaybackProbe::PlaybackProbe(QMainWindow *window) : QObject(window)
     if (!media || !demoPane)
         return;
     pane = demoPane;
+    backEndName = backEndOf(media);
     clock.start();
     // Reports reach the window from a timer or from another thread as a queued call; either
     // way the event that carries one is the last of those kinds delivered before it.
     QCoreApplication::instance()->installEventFilter(this);
-    connect(media, SIGNAL(tick(qint64)), this, SLOT(frameDrawn()));
+    connect(media, SIGNAL(tick(qint64)), this, SLOT(frameDrawn(qint64)));
 }
 
 double PlaybackProbe::reportRate() const
 {
+    return perSecond(reports());
+}
+
+double PlaybackProbe::pictureRate() const
+{
+    return perSecond(pictures);
+}
+
+double PlaybackProbe::perSecond(int count) const
+{
     const double seconds = (lastReportNs - firstReportNs) / 1e9;
-    return seconds > 0 ? (reports() - 1) / seconds : 0;
+    return seconds > 0 ? (count - 1) / seconds : 0;
+}
+
+QString PlaybackProbe::backEndOf(const QObject *media)
+{
+    // The back end's own media object is the front end's child, of a class named like
+    // Phonon::Gstreamer::MediaObject or Phonon::VLC::MediaObject.
+    const QObjectList children = media->children();
+    const QStringList names = children.isEmpty()
+                                  ? QStringList()
+                                  : QString::fromLatin1(children.first()->metaObject()->className())
+                                        .split(QStringLiteral("::"));
+    return names.size() == 3 ? names.at(1) : QStringLiteral("no");
 }
 
 bool PlaybackProbe::eventFilter(QObject *watched, QEvent *event)
@@ -35,7 +58,7 @@ bool PlaybackProbe::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-void PlaybackProbe::frameDrawn()
+void PlaybackProbe::frameDrawn(qint64 position)
 {
     pane->makeCurrent();
     glFinish();
@@ -44,4 +67,7 @@ void PlaybackProbe::frameDrawn()
     if (firstReportNs < 0)
         firstReportNs = now;
     lastReportNs = now;
+    if (position != lastPosition)
+        ++pictures;
+    lastPosition = position;
 }

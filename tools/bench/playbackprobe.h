@@ -10,9 +10,10 @@ class DemoPane;
 class QMainWindow;
 
 // Watches a playing player window from outside: counts the position reports its media object
-// delivers and times each from the moment the event loop began delivering it to the moment
-// its frame is finished. The window keeps its own connections and works as ever; the probe's
-// connection runs after the window's slot, so a report's frame is drawn when it looks.
+// delivers, and the different positions among them, and times each from the moment the event
+// loop began delivering it to the moment its frame is finished. The window keeps its own
+// connections and works as ever; the probe's connection runs after the window's slot, so a report's
+// frame is drawn when it looks.
 class PlaybackProbe : public QObject
 {
     Q_OBJECT
@@ -25,20 +26,31 @@ public:
     int reports() const { return latencies.count(); }
     // Reports per second from the first report to the last.
     double reportRate() const;
+    // Reports that brought a position other than the one before, so a different picture,
+    // per second over the same span. A back end that repeats its reports draws fewer.
+    double pictureRate() const;
+    // The Phonon back end that plays, as its objects name it ("Gstreamer", "VLC").
+    QString backEnd() const { return backEndName; }
     const TimingSamples &reportToFrame() const { return latencies; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
-    void frameDrawn();
+    void frameDrawn(qint64 position);
 
 private:
+    double perSecond(int count) const;
+    static QString backEndOf(const QObject *media);
+
     DemoPane *pane = nullptr;
+    QString backEndName;
     QElapsedTimer clock;
     qint64 deliveryStartNs = 0;
     qint64 firstReportNs = -1;
     qint64 lastReportNs = -1;
+    qint64 lastPosition = -1;
+    int pictures = 0;
     TimingSamples latencies;
 };
 
