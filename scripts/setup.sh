@@ -19,8 +19,8 @@ RUN_PACKAGES=(phonon4qt5-backend-gstreamer gstreamer1.0-plugins-base gstreamer1.
 # To test headless: a virtual screen with a window manager, a Wayland compositor with XWayland,
 # GL call tracing, tools that make and inspect test pictures and videos, and a checker for the
 # menu entry.
-TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev weston xwayland apitrace imagemagick
-    desktop-file-utils valgrind)
+TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev weston xwayland mutter kwin-wayland dbus-x11
+    apitrace imagemagick desktop-file-utils valgrind)
 # To fuzz the picture reader: clang with libFuzzer and the sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
