@@ -11,9 +11,20 @@ constexpr double kFieldOfViewDegrees = 45.0;
 constexpr double kNearPlane = 0.01;
 constexpr double kFarPlane = 100.0;
 
+// Multisampled, with eight bits for each colour: left open, a Wayland EGL driver may pick a
+// 16-bit surface, and the band's colours come out a shade off.
+QGLFormat showFormat()
+{
+    QGLFormat format(QGL::SampleBuffers);
+    format.setRedBufferSize(8);
+    format.setGreenBufferSize(8);
+    format.setBlueBufferSize(8);
+    return format;
+}
+
 } // namespace
 
-DemoPane::DemoPane(QWidget *parent) : QGLWidget(QGLFormat(QGL::SampleBuffers), parent), clock(0)
+DemoPane::DemoPane(QWidget *parent) : QGLWidget(showFormat(), parent), clock(0)
 {
     // The pane draws into a native window of its own. Made native too, the layout widgets
     // around it would become empty Wayland sub-surfaces that are never mapped, and the pane's

@@ -18,11 +18,12 @@ RUN_PACKAGES=(phonon4qt5-backend-gstreamer gstreamer1.0-plugins-base gstreamer1.
     libgl1-mesa-dri qtwayland5 sox libsox-fmt-mp3 ffmpeg)
 # To test headless: a virtual screen with a window manager, a Wayland compositor with XWayland,
 # GL call tracing, tools that make and inspect test pictures and videos, and a checker for the
-# menu entry; the sound servers of desktops and Phonon's VLC back end, which KDE desktops
-# install beside the GStreamer one, so that the player is tested where it has to choose.
-TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev weston xwayland apitrace imagemagick
-    desktop-file-utils valgrind pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber
-    dbus-daemon phonon4qt5-backend-vlc)
+# menu entry; GNOME's and KDE's Wayland compositors, the sound servers of desktops and Phonon's
+# VLC back end, which KDE desktops install beside the GStreamer one, so that the player is
+# tested where it has to choose.
+TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev weston xwayland mutter kwin-wayland dbus-x11
+    apitrace imagemagick desktop-file-utils valgrind pulseaudio pulseaudio-utils pipewire
+    pipewire-pulse wireplumber dbus-daemon phonon4qt5-backend-vlc)
 # To fuzz the picture reader: clang with libFuzzer and the sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
