@@ -21,8 +21,9 @@ RUN_PACKAGES=(phonon4qt5-backend-gstreamer gstreamer1.0-plugins-base gstreamer1.
 # menu entry.
 TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev weston xwayland apitrace imagemagick
     desktop-file-utils valgrind)
-# To fuzz the picture reader: clang with libFuzzer and the sanitizer runtimes.
-FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+# To fuzz the picture reader: clang with libFuzzer and the sanitizer runtimes (of the version
+# that the release's clang is).
+FUZZ_PACKAGES=(clang libclang-rt-dev)
 
 # Installs whichever of the named packages are missing, as root or through sudo.
 ensure_packages() {
