@@ -8,9 +8,10 @@ TOVEK2_SANITIZE_BUILD="$TOVEK2_ROOT/build-sanitize"
 TOVEK2_FUZZ_BUILD="$TOVEK2_ROOT/build-fuzz"
 
 # To build the player and its tools.
-# The build also synthesises the default tune that the package installs, with sox.
+# The build also synthesises the default tune that the package installs, with sox; the
+# package's Depends are found with dpkg-shlibdeps.
 BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5opengl5-dev libphonon4qt5-dev libglu1-mesa-dev
-    sox libsox-fmt-mp3)
+    sox libsox-fmt-mp3 dpkg-dev)
 # To play the show: Phonon's GStreamer back end with MP3 decoding, Mesa's OpenGL, Qt's Wayland
 # platform for Wayland sessions, and sox for the default tune; ffmpeg encodes tovek2-capture's
 # videos.
