@@ -8,9 +8,10 @@ TOVEK2_SANITIZE_BUILD="$TOVEK2_ROOT/build-sanitize"
 TOVEK2_FUZZ_BUILD="$TOVEK2_ROOT/build-fuzz"
 
 # To build the player and its tools.
-# The build also synthesises the default tune that the package installs, with sox.
+# The build also synthesises the default tune that the package installs, with sox; the
+# package's Depends are found with dpkg-shlibdeps.
 BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5opengl5-dev libphonon4qt5-dev libglu1-mesa-dev
-    sox libsox-fmt-mp3)
+    sox libsox-fmt-mp3 dpkg-dev)
 # To play the show: Phonon's GStreamer back end with MP3 decoding, Mesa's OpenGL, Qt's Wayland
 # platform for Wayland sessions, and sox for the default tune; ffmpeg encodes tovek2-capture's
 # videos.
@@ -24,8 +25,9 @@ RUN_PACKAGES=(phonon4qt5-backend-gstreamer gstreamer1.0-plugins-base gstreamer1.
 TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev weston xwayland mutter kwin-wayland dbus-x11
     apitrace imagemagick desktop-file-utils valgrind pulseaudio pulseaudio-utils pipewire
     pipewire-pulse wireplumber dbus-daemon phonon4qt5-backend-vlc)
-# To fuzz the picture reader: clang with libFuzzer and the sanitizer runtimes.
-FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+# To fuzz the picture reader: clang with libFuzzer and the sanitizer runtimes (of the version
+# that the release's clang is).
+FUZZ_PACKAGES=(clang libclang-rt-dev)
 
 # Installs whichever of the named packages are missing, as root or through sudo.
 ensure_packages() {

@@ -213,6 +213,8 @@ void InstallTest::debianPackageCarriesTheShowAndItsNeeds()
                                    QStringLiteral("gstreamer1.0-plugins-good"),
                                    QStringLiteral("libgl1-mesa-dri"), QStringLiteral("qtwayland5")})
         QVERIFY2(depends.contains(runtime), qPrintable(runtime));
+    // The phonon4qt5 metapackage would have apt choose VLC's back end over GStreamer's.
+    QVERIFY(!depends.contains(QStringLiteral("phonon4qt5")));
     const QStringList recommends = packagesNamed(field(QStringLiteral("Recommends")));
     QVERIFY(recommends.contains(QStringLiteral("ffmpeg")));
     QVERIFY(recommends.contains(QStringLiteral("xvfb")));

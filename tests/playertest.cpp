@@ -211,7 +211,13 @@ void PlayerTest::closingEndsTheProcessAtOnce()
     const qint64 wait = closeAtMs - player.started.elapsed();
     if (wait > 0)
         QTest::qWait(int(wait));
-    QVERIFY(player.process.state() == QProcess::Running);
+    QVERIFY2(player.process.state() == QProcess::Running,
+             qPrintable(QStringLiteral("the player ended by itself after %1 ms: %2, status %3")
+                            .arg(player.started.elapsed())
+                            .arg(player.process.exitStatus() == QProcess::NormalExit
+                                     ? QStringLiteral("exited")
+                                     : QStringLiteral("crashed"))
+                            .arg(player.process.exitCode())));
 
     QElapsedTimer closing;
     closing.start();
