@@ -162,6 +162,9 @@ public:
         QStringList arguments = command({QStringLiteral(TOVEK2_PLAYER)}, withoutFileAccess);
         const QString program = arguments.takeFirst();
         process.start(program, arguments);
+        // state() says Starting until the start has been seen, which isRunning() must not
+        // take for an ended player.
+        process.waitForStarted();
     }
     ~Player()
     {
