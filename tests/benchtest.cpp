@@ -69,7 +69,7 @@ void BenchTest::timesEveryScene()
     const ToolRun outcome =
         bench(folder.path(),
               {QStringLiteral("--size"), QStringLiteral("64x48"), QStringLiteral("--frames"),
-               QStringLiteral("3"), QStringLiteral("--play-seconds"), QStringLiteral("8"),
+               QStringLiteral("3"), QStringLiteral("--play-seconds"), QStringLiteral("4"),
                QStringLiteral("--capture-frames"), QStringLiteral("20"), QStringLiteral("--preset"),
                QStringLiteral("faster"), QStringLiteral("--crf"), QStringLiteral("30")});
     QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.errorText()));
@@ -115,7 +115,7 @@ void BenchTest::timesEveryScene()
 
     // GStreamer's back end, which the player prefers, reports a new position every time.
     static const QRegularExpression playback(QStringLiteral(
-        "Playback for 8.0 s at \\d+x\\d+ \\(full screen\\) through Phonon's Gstreamer back "
+        "Playback for 4.0 s at \\d+x\\d+ \\(full screen\\) through Phonon's Gstreamer back "
         "end: (\\d+) position reports, ([0-9.]+) a second, ([0-9.]+) different pictures a second"));
     const QRegularExpressionMatch reports = playback.match(outcome.outputText());
     QVERIFY2(reports.hasMatch(), qPrintable(outcome.outputText()));

@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
+#include <phonon/MediaObject>
 
 #include <GL/gl.h>
 
@@ -46,6 +47,8 @@ const Scene kScenes[] = {
 const QString kMusic = QStringLiteral("desert.mp3");
 // The capture's own default rate.
 constexpr int kCaptureFps = 60;
+// Music that has not started playing by then will not.
+constexpr int kStartTimeoutMs = 30000;
 
 struct Settings
 {
@@ -191,7 +194,31 @@ bool benchCapture(const Settings &settings, FrameRenderer &renderer)
     return true;
 }
 
-void benchPlayback(double seconds, bool withoutWindowManager)
+// Runs the event loop for the seconds of playback, counted from when the music starts playing:
+// a busy machine can take seconds to get there, and those are no playback. False when the music
+// did not play.
+bool playFor(Phonon::MediaObject *media, double seconds)
+{
+    QTimer watch;
+    watch.setSingleShot(true);
+    QObject::connect(&watch, &QTimer::timeout, qApp, &QCoreApplication::quit);
+    bool played = false;
+    auto follow = [&watch, &played, seconds](Phonon::State state) {
+        if (state == Phonon::PlayingState && !played) {
+            played = true;
+            watch.start(int(seconds * 1000));
+        } else if (state == Phonon::ErrorState) {
+            QCoreApplication::quit();
+        }
+    };
+    QObject::connect(media, &Phonon::MediaObject::stateChanged, &watch, follow);
+    watch.start(kStartTimeoutMs);
+    follow(media->state());
+    QApplication::exec();
+    return played && media->state() != Phonon::ErrorState;
+}
+
+bool benchPlayback(double seconds, bool withoutWindowManager)
 {
     MainWindow window;
     PlaybackProbe probe(&window);
@@ -199,8 +226,15 @@ void benchPlayback(double seconds, bool withoutWindowManager)
     // Full screen is a window manager's doing; without one the window covers the screen itself.
     if (withoutWindowManager)
         window.setGeometry(window.screen()->geometry());
-    QTimer::singleShot(int(seconds * 1000), qApp, &QCoreApplication::quit);
-    QApplication::exec();
+    auto *media = window.findChild<Phonon::MediaObject *>();
+    if (!playFor(media, seconds)) {
+        const QString why =
+            media->state() == Phonon::ErrorState
+                ? media->errorString()
+                : QStringLiteral("it did not start in %1 s").arg(kStartTimeoutMs / 1000);
+        ToolOptions::fail(QStringLiteral("\"%1\" did not play: %2").arg(kMusic, why));
+        return false;
+    }
     const QSize size = window.findChild<DemoPane *>()->size();
     std::printf("\nPlayback for %.1f s at %dx%d (full screen) through Phonon's %s back end: %d "
                 "position reports, %.1f a second, %.1f different pictures a second\n",
@@ -209,6 +243,7 @@ void benchPlayback(double seconds, bool withoutWindowManager)
     const TimingSamples &latency = probe.reportToFrame();
     std::printf("Report arrival to frame finished: median %.2f ms, p95 %.2f ms\n", latency.median(),
                 latency.percentile(95));
+    return true;
 }
 
 } // namespace
@@ -289,7 +324,7 @@ int main(int argc, char *argv[])
         if (settings.captureFrames > 0 && !benchCapture(settings, renderer))
             return 1;
     }
-    if (settings.playSeconds > 0)
-        benchPlayback(settings.playSeconds, tool.onPrivateScreen());
+    if (settings.playSeconds > 0 && !benchPlayback(settings.playSeconds, tool.onPrivateScreen()))
+        return 1;
     return 0;
 }
