@@ -14,6 +14,10 @@
 
 namespace {
 
+// A busy machine's window manager can take far longer than QtTest's default five seconds to
+// show a new window.
+constexpr int kExposeTimeoutMs = 30000;
+
 // A window with the two by-name slots the form wires, counting how often each runs.
 class ProbeWindow : public QMainWindow
 {
@@ -190,7 +194,7 @@ void FormTest::framesStackWithTheDemoFrameOnTop()
     // With the control frame hidden the demo frame covers the whole central widget.
     form.frame_2->setVisible(false);
     window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY(QTest::qWaitForWindowExposed(window, kExposeTimeoutMs));
     QTRY_COMPARE(form.frame->geometry(), form.centralWidget->rect());
 }
 
@@ -265,7 +269,7 @@ void FormTest::windowNameIsKeptOrDefaulted()
 void FormTest::buttonsFireOnPressNotOnRelease()
 {
     window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY(QTest::qWaitForWindowExposed(window, kExposeTimeoutMs));
 
     QTest::mousePress(form.pushButton, Qt::LeftButton);
     QCOMPARE(window->playPresses, 1);

@@ -17,6 +17,9 @@
 namespace {
 
 constexpr int kPlaybackTimeoutMs = 20000;
+// A busy machine's window manager can take far longer than QtTest's default five seconds to
+// show a new window.
+constexpr int kExposeTimeoutMs = 30000;
 
 // Runs each test in a fresh folder; the player reads its files from the working directory.
 class WorkingFolder
@@ -91,7 +94,7 @@ void MainWindowTest::startsFullScreenWithOnlyTheDemo()
     QCOMPARE(window.findChild<Phonon::AudioOutput *>()->category(), Phonon::MusicCategory);
 
     // The demo covers the whole window once the window manager has made it full screen.
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, kExposeTimeoutMs));
     QTRY_COMPARE(pane->size(), window.size());
 }
 
@@ -120,7 +123,7 @@ void MainWindowTest::reportClosesOnlyFromTheShowEnd()
     QFETCH(int, clock);
     WorkingFolder folder;
     MainWindow window;
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, kExposeTimeoutMs));
     window.tick(position);
     QCOMPARE(window.isVisible(), !closes);
     QCOMPARE(positionLabel(window)->text(), label);
@@ -133,7 +136,7 @@ void MainWindowTest::reportDrawsItsFrameAtOnce()
     // A fully transparent picture leaves only the letterbox band in each frame.
     QVERIFY(TestMedia::writeUniformPicture(folder.path(QStringLiteral("round.png")), 0x00000000));
     MainWindow window;
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, kExposeTimeoutMs));
     DemoPane *pane = paneOf(window);
     QTRY_COMPARE(pane->size(), window.size());
     const QPoint inBand(1, pane->height() / 2);
