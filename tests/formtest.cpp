@@ -1,12 +1,12 @@
 // The main window's form: its widget tree, layouts, texts and by-name wiring.
 #include "mainwindowform.h"
+#include "x11session.h"
 
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMainWindow>
-#include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
@@ -14,24 +14,6 @@
 #include <QtTest>
 
 namespace {
-
-// A busy machine's window manager can take far longer than QtTest's default five seconds to
-// show a new window.
-constexpr int kExposeTimeoutMs = 30000;
-
-// Empty once the window is exposed; otherwise the screen's window tree, which tells whether the
-// window manager ever framed and mapped it.
-QString exposureProblem(QWidget *window)
-{
-    if (QTest::qWaitForWindowExposed(window, kExposeTimeoutMs))
-        return QString();
-    QProcess tree;
-    tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
-    tree.waitForFinished();
-    return QStringLiteral("window 0x%1 was never exposed; the screen holds:\n%2")
-        .arg(window->winId(), 0, 16)
-        .arg(QString::fromLocal8Bit(tree.readAllStandardOutput()));
-}
 
 // A window with the two by-name slots the form wires, counting how often each runs.
 class ProbeWindow : public QMainWindow
@@ -209,7 +191,7 @@ void FormTest::framesStackWithTheDemoFrameOnTop()
     // With the control frame hidden the demo frame covers the whole central widget.
     form.frame_2->setVisible(false);
     window->show();
-    const QString problem = exposureProblem(window);
+    const QString problem = X11Session::exposureProblem(window);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QTRY_COMPARE(form.frame->geometry(), form.centralWidget->rect());
 }
@@ -285,7 +267,7 @@ void FormTest::windowNameIsKeptOrDefaulted()
 void FormTest::buttonsFireOnPressNotOnRelease()
 {
     window->show();
-    const QString problem = exposureProblem(window);
+    const QString problem = X11Session::exposureProblem(window);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
     QTest::mousePress(form.pushButton, Qt::LeftButton);

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "demopane.h"
 #include "testmedia.h"
+#include "x11session.h"
 
 #include <QDir>
 #include <QEvent>
@@ -17,10 +18,6 @@
 namespace {
 
 constexpr int kPlaybackTimeoutMs = 20000;
-// A busy machine's window manager can take far longer than QtTest's default five seconds to
-// show a new window.
-constexpr int kExposeTimeoutMs = 30000;
-
 // Runs each test in a fresh folder; the player reads its files from the working directory.
 class WorkingFolder
 {
@@ -94,7 +91,8 @@ void MainWindowTest::startsFullScreenWithOnlyTheDemo()
     QCOMPARE(window.findChild<Phonon::AudioOutput *>()->category(), Phonon::MusicCategory);
 
     // The demo covers the whole window once the window manager has made it full screen.
-    QVERIFY(QTest::qWaitForWindowExposed(&window, kExposeTimeoutMs));
+    const QString exposure = X11Session::exposureProblem(&window);
+    QVERIFY2(exposure.isEmpty(), qPrintable(exposure));
     QTRY_COMPARE(pane->size(), window.size());
 }
 
@@ -123,7 +121,8 @@ void MainWindowTest::reportClosesOnlyFromTheShowEnd()
     QFETCH(int, clock);
     WorkingFolder folder;
     MainWindow window;
-    QVERIFY(QTest::qWaitForWindowExposed(&window, kExposeTimeoutMs));
+    const QString exposure = X11Session::exposureProblem(&window);
+    QVERIFY2(exposure.isEmpty(), qPrintable(exposure));
     window.tick(position);
     QCOMPARE(window.isVisible(), !closes);
     QCOMPARE(positionLabel(window)->text(), label);
@@ -136,7 +135,8 @@ void MainWindowTest::reportDrawsItsFrameAtOnce()
     // A fully transparent picture leaves only the letterbox band in each frame.
     QVERIFY(TestMedia::writeUniformPicture(folder.path(QStringLiteral("round.png")), 0x00000000));
     MainWindow window;
-    QVERIFY(QTest::qWaitForWindowExposed(&window, kExposeTimeoutMs));
+    const QString exposure = X11Session::exposureProblem(&window);
+    QVERIFY2(exposure.isEmpty(), qPrintable(exposure));
     DemoPane *pane = paneOf(window);
     QTRY_COMPARE(pane->size(), window.size());
     const QPoint inBand(1, pane->height() / 2);

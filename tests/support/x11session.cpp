@@ -1,7 +1,10 @@
 #include "x11session.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
 #include <QThread>
+#include <QWidget>
 
 #include <algorithm>
 
@@ -11,6 +14,7 @@
 
 namespace {
 constexpr int kPollMs = 50;
+constexpr int kExposeTimeoutMs = 30000;
 } // namespace
 
 X11Session::X11Session() : display(XOpenDisplay(nullptr)) {}
@@ -134,4 +138,16 @@ QImage X11Session::grabScreen()
                              .copy();
     XDestroyImage(shot);
     return image;
+}
+
+QString X11Session::exposureProblem(QWidget *window)
+{
+    if (QTest::qWaitForWindowExposed(window, kExposeTimeoutMs))
+        return QString();
+    QProcess tree;
+    tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+    tree.waitForFinished();
+    return QStringLiteral("window 0x%1 was never exposed; the screen holds:\n%2")
+        .arg(window->winId(), 0, 16)
+        .arg(QString::fromLocal8Bit(tree.readAllStandardOutput()));
 }

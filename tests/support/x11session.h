@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QString>
 
+class QWidget;
 struct _XDisplay;
 
 // Looks at the screen the way a user and a window manager do: finds top-level windows by
@@ -30,6 +31,11 @@ public:
     // Sends WM_DELETE_WINDOW, as a window manager does when the user closes a window.
     void requestClose(WindowId window);
     QImage grabScreen();
+
+    // Empty once the window shows on the screen, waiting as long as a busy machine's window
+    // manager can take (far longer than QtTest's default); otherwise the screen's window tree,
+    // which tells whether the window manager ever framed and mapped it.
+    static QString exposureProblem(QWidget *window);
 
 private:
     WindowId findWindow(WindowId parent, const QString &title);
