@@ -450,22 +450,30 @@ void WaylandTest::showReachesTheScreen()
         if (bandShown(screen))
             break;
     }
-    const auto edgesOf = [&](int x) {
-        QStringList colours;
-        for (int y : {highestRow - 1, highestRow, kScreenHeight / 2, lowestRow, lowestRow + 1})
-            colours << TestMedia::describe(screen.pixel(x, y));
-        return colours.join(QLatin1Char(' '));
+    // Where the band stands instead, as runs of colour down both edges.
+    const auto columnOf = [&](int x) {
+        QStringList runs;
+        for (int top = 0, y = 1; y <= screen.height(); ++y) {
+            if (y < screen.height() && screen.pixel(x, y) == screen.pixel(x, top))
+                continue;
+            runs << QStringLiteral("%1-%2 %3")
+                        .arg(top)
+                        .arg(y - 1)
+                        .arg(TestMedia::describe(screen.pixel(x, top)));
+            top = y;
+        }
+        return runs.join(QStringLiteral(", "));
     };
     QVERIFY2(bandShown(screen),
-             qPrintable(screen.isNull() ? QStringLiteral("no screenshot")
-                                        : QStringLiteral("no band on the screen: rows %1, %2, "
-                                                         "mid-height, %3, %4 show %5 on the left, "
-                                                         "%6 on the right")
-                                              .arg(highestRow - 1)
-                                              .arg(highestRow)
-                                              .arg(lowestRow)
-                                              .arg(lowestRow + 1)
-                                              .arg(edgesOf(0), edgesOf(kScreenWidth - 1))));
+             qPrintable(screen.isNull()
+                            ? QStringLiteral("no screenshot")
+                            : QStringLiteral("no band on rows %1-%2 of a %3x%4 screen; the left "
+                                             "edge shows rows %5, the right edge rows %6")
+                                  .arg(highestRow)
+                                  .arg(lowestRow)
+                                  .arg(screen.width())
+                                  .arg(screen.height())
+                                  .arg(columnOf(0), columnOf(screen.width() - 1))));
 
     player.terminate();
     QVERIFY(player.waitForFinished(10000));
