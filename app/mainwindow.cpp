@@ -38,6 +38,11 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setup(this);
 
     demoPane = new DemoPane(nullptr);
+    // The pane's window is made at once, at a new window's default 640x480, and its GL surface
+    // follows that size until the layout's size reaches the window system. The first frame would
+    // then be larger than a scaled screen, and a compositor that places the full-screen window
+    // by it (mutter) shows the whole show shifted up. One pixel is never larger.
+    demoPane->resize(1, 1);
     ui->frame->layout()->addWidget(demoPane);
 
     // Phonon chooses its back end when the first media object is made.
