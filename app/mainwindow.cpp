@@ -38,10 +38,10 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setup(this);
 
     demoPane = new DemoPane(nullptr);
-    // The pane's window is made at once, at a new window's default 640x480, and its GL surface
-    // follows that size until the layout's size reaches the window system. The first frame would
-    // then be larger than a scaled screen, and a compositor that places the full-screen window
-    // by it (mutter) shows the whole show shifted up. One pixel is never larger.
+    // The pane's window is made at once, at a new window's default 640x480, and its first GL
+    // buffer takes that size before the layout's size reaches the window system. That first
+    // frame is larger than a scaled screen, and mutter, which can place the full-screen window
+    // by it, then leaves the whole show shifted up. One pixel is never larger than a screen.
     demoPane->resize(1, 1);
     ui->frame->layout()->addWidget(demoPane);
 
