@@ -191,8 +191,7 @@ void FormTest::framesStackWithTheDemoFrameOnTop()
     // With the control frame hidden the demo frame covers the whole central widget.
     form.frame_2->setVisible(false);
     window->show();
-    const QString problem = X11Session::exposureProblem(window);
-    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    X11_VERIFY_EXPOSED(window);
     QTRY_COMPARE(form.frame->geometry(), form.centralWidget->rect());
 }
 
@@ -267,8 +266,7 @@ void FormTest::windowNameIsKeptOrDefaulted()
 void FormTest::buttonsFireOnPressNotOnRelease()
 {
     window->show();
-    const QString problem = X11Session::exposureProblem(window);
-    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    X11_VERIFY_EXPOSED(window);
 
     QTest::mousePress(form.pushButton, Qt::LeftButton);
     QCOMPARE(window->playPresses, 1);

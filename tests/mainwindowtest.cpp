@@ -18,6 +18,7 @@
 namespace {
 
 constexpr int kPlaybackTimeoutMs = 20000;
+
 // Runs each test in a fresh folder; the player reads its files from the working directory.
 class WorkingFolder
 {
@@ -91,8 +92,7 @@ void MainWindowTest::startsFullScreenWithOnlyTheDemo()
     QCOMPARE(window.findChild<Phonon::AudioOutput *>()->category(), Phonon::MusicCategory);
 
     // The demo covers the whole window once the window manager has made it full screen.
-    const QString exposure = X11Session::exposureProblem(&window);
-    QVERIFY2(exposure.isEmpty(), qPrintable(exposure));
+    X11_VERIFY_EXPOSED(&window);
     QTRY_COMPARE(pane->size(), window.size());
 }
 
@@ -121,8 +121,7 @@ void MainWindowTest::reportClosesOnlyFromTheShowEnd()
     QFETCH(int, clock);
     WorkingFolder folder;
     MainWindow window;
-    const QString exposure = X11Session::exposureProblem(&window);
-    QVERIFY2(exposure.isEmpty(), qPrintable(exposure));
+    X11_VERIFY_EXPOSED(&window);
     window.tick(position);
     QCOMPARE(window.isVisible(), !closes);
     QCOMPARE(positionLabel(window)->text(), label);
@@ -135,8 +134,7 @@ void MainWindowTest::reportDrawsItsFrameAtOnce()
     // A fully transparent picture leaves only the letterbox band in each frame.
     QVERIFY(TestMedia::writeUniformPicture(folder.path(QStringLiteral("round.png")), 0x00000000));
     MainWindow window;
-    const QString exposure = X11Session::exposureProblem(&window);
-    QVERIFY2(exposure.isEmpty(), qPrintable(exposure));
+    X11_VERIFY_EXPOSED(&window);
     DemoPane *pane = paneOf(window);
     QTRY_COMPARE(pane->size(), window.size());
     const QPoint inBand(1, pane->height() / 2);

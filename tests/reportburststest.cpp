@@ -17,6 +17,7 @@ namespace {
 
 constexpr qint64 kShowEndMs = 75500;
 constexpr qint64 k2To32 = qint64(1) << 32;
+
 struct SceneBand
 {
     int startsAtMs;
@@ -133,8 +134,7 @@ void ReportBurstTest::paneEndsOnTheLastReport()
     X11Session x11;
     QVERIFY(x11.isOpen());
     MainWindow window;
-    const QString exposure = X11Session::exposureProblem(&window);
-    QVERIFY2(exposure.isEmpty(), qPrintable(exposure));
+    X11_VERIFY_EXPOSED(&window);
     auto *pane = window.findChild<DemoPane *>();
     QVERIFY(pane);
     QTRY_COMPARE(pane->size(), window.size());

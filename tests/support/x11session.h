@@ -46,4 +46,11 @@ private:
     _XDisplay *display;
 };
 
+// Fails the running test, with exposureProblem's account, when window never shows.
+#define X11_VERIFY_EXPOSED(window)                                                                 \
+    do {                                                                                           \
+        const QString problem = X11Session::exposureProblem(window);                               \
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));                                          \
+    } while (false)
+
 #endif
