@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "carriedclock.h"
 #include "demopane.h"
 #include "mainwindowform.h"
 #include "timeline.h"
@@ -33,7 +34,7 @@ void preferGStreamerBackEnd()
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(new MainWindowForm), mediaSource(nullptr), mediaObject(nullptr),
-      audioOutput(nullptr), seekSlider(nullptr), demoPane(nullptr)
+      audioOutput(nullptr), seekSlider(nullptr), demoPane(nullptr), carriedClock(nullptr)
 {
     ui->setup(this);
 
@@ -62,6 +63,11 @@ MainWindow::MainWindow(QWidget *parent)
 
     connect(mediaObject, SIGNAL(tick(qint64)), this, SLOT(tick(qint64)));
     connect(mediaObject, SIGNAL(finished()), this, SLOT(finished()));
+    carriedClock = new CarriedClock(this);
+    connect(
+        mediaObject, &Phonon::MediaObject::stateChanged, carriedClock,
+        [this](Phonon::State state) { carriedClock->setPlaying(state == Phonon::PlayingState); });
+    connect(carriedClock, &CarriedClock::frameDue, this, &MainWindow::drawFrame);
     Phonon::createPath(mediaObject, audioOutput);
     mediaObject->setTickInterval(kTickIntervalMs);
     mediaObject->setCurrentSource(*mediaSource);
@@ -77,6 +83,7 @@ MainWindow::~MainWindow()
     // Whatever the media object still reports from here on must not reach the form's
     // widgets, which go first.
     mediaObject->disconnect(this);
+    delete carriedClock;
     forgetMusicLength();
     mediaObject->stop();
     delete ui;
@@ -121,9 +128,15 @@ void MainWindow::tick(qint64 time)
     if (time >= Timeline::kShowEndMs)
         close();
     ui->label->setText(tr("%1").arg(time, 0, 10, QLatin1Char(' ')));
+    drawFrame(carriedClock->report(time));
+}
+
+void MainWindow::drawFrame(qint64 clock)
+{
     // The pane's clock holds the position's low 32 bits.
-    demoPane->setClock(static_cast<int>(static_cast<quint32>(time)));
+    demoPane->setClock(static_cast<int>(static_cast<quint32>(clock)));
     demoPane->updateGL();
+    carriedClock->frameFinished();
 }
 
 void MainWindow::finished()

@@ -3,6 +3,7 @@
 
 #include <QMainWindow>
 
+class CarriedClock;
 class DemoPane;
 class MainWindowForm;
 
@@ -14,7 +15,8 @@ class SeekSlider;
 } // namespace Phonon
 
 // The player: plays "desert.mp3" and turns every position report into one frame of the
-// show; closes itself when the show is over.
+// show, with frames carried between reports that come coarsely; closes itself when the show
+// is over.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -34,6 +36,8 @@ protected:
 
 private:
     void forgetMusicLength();
+    // Draws the frame of clock at once.
+    void drawFrame(qint64 clock);
 
     MainWindowForm *ui;
     Phonon::MediaSource *mediaSource;
@@ -41,6 +45,7 @@ private:
     Phonon::AudioOutput *audioOutput;
     Phonon::SeekSlider *seekSlider;
     DemoPane *demoPane;
+    CarriedClock *carriedClock;
 };
 
 #endif

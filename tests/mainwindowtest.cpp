@@ -1,6 +1,7 @@
 // The main window in process: start-up state, position reports, the button slots, the end
 // of the music and language changes, with and without real playback.
 #include "mainwindow.h"
+#include "carriedclock.h"
 #include "demopane.h"
 #include "testmedia.h"
 #include "x11session.h"
@@ -149,6 +150,13 @@ void MainWindowTest::reportDrawsItsFrameAtOnce()
     seen = pane->grabFrameBuffer().pixel(inBand);
     QVERIFY2(TestMedia::closeColours(seen, TestMedia::storedColour(0, 0.7f, 1)),
              qPrintable(TestMedia::describe(seen)));
+
+    // A frame carried between reports is drawn at once too; the label keeps the report.
+    emit window.findChild<CarriedClock *>()->frameDue(60000);
+    seen = pane->grabFrameBuffer().pixel(inBand);
+    QVERIFY2(TestMedia::closeColours(seen, TestMedia::storedColour(1, 0.6f, 0)),
+             qPrintable(TestMedia::describe(seen)));
+    QCOMPARE(positionLabel(window)->text(), QStringLiteral("45000"));
 }
 
 void MainWindowTest::endOfMusicSaysDone_data()

@@ -2,12 +2,12 @@
 // service, each started on a private runtime folder with a null sink. The player's stream must
 // reach the server with real sound while the picture keeps moving, through the media back end
 // the player chooses, or the one the user names.
+#include "phononbackends.h"
 #include "testmedia.h"
 #include "x11session.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLibraryInfo>
 #include <QProcess>
 #include <QtTest>
 
@@ -150,31 +150,6 @@ private:
     std::vector<std::unique_ptr<QProcess>> processes;
 };
 
-// The file of the installed Phonon back-end plugin whose name starts with prefix: VLC's is
-// phonon_vlc.so on Debian 12 and phonon_vlc_qt5.so on Debian 13.
-QString installedBackEnd(const QString &prefix)
-{
-    const QDir plugins(QLibraryInfo::location(QLibraryInfo::PluginsPath) +
-                       QStringLiteral("/phonon4qt5_backend"));
-    const QStringList files = plugins.entryList({prefix + QStringLiteral("*.so")}, QDir::Files);
-    return files.isEmpty() ? QString() : files.first();
-}
-
-// The Phonon back-end plugins a running process has loaded.
-QStringList backEndsLoadedBy(qint64 pid)
-{
-    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
-    if (!maps.open(QIODevice::ReadOnly))
-        return {};
-    QStringList loaded;
-    for (const QByteArray &line : maps.readAll().split('\n')) {
-        const QString plugin = QFileInfo(QString::fromLocal8Bit(line.trimmed())).fileName();
-        if (plugin.startsWith(QLatin1String("phonon_")) && !loaded.contains(plugin))
-            loaded << plugin;
-    }
-    return loaded;
-}
-
 } // namespace
 
 class SoundServerTest : public QObject
@@ -194,9 +169,10 @@ void SoundServerTest::showIsHeardAndSeen_data()
 
     // Both back ends are installed, as on a KDE desktop: the player picks GStreamer's, unless
     // the user names VLC's.
-    QTest::newRow("PulseAudio") << false << false << installedBackEnd("phonon_gstreamer");
-    QTest::newRow("PipeWire") << true << false << installedBackEnd("phonon_gstreamer");
-    QTest::newRow("PipeWire, VLC chosen") << true << true << installedBackEnd("phonon_vlc");
+    QTest::newRow("PulseAudio") << false << false << PhononBackEnds::installed("phonon_gstreamer");
+    QTest::newRow("PipeWire") << true << false << PhononBackEnds::installed("phonon_gstreamer");
+    QTest::newRow("PipeWire, VLC chosen")
+        << true << true << PhononBackEnds::installed("phonon_vlc");
 }
 
 void SoundServerTest::showIsHeardAndSeen()
@@ -242,7 +218,7 @@ void SoundServerTest::showIsHeardAndSeen()
     QTRY_VERIFY_WITH_TIMEOUT(
         server.pactl({QStringLiteral("list"), QStringLiteral("sink-inputs")}).contains(ownStream),
         kStartTimeoutMs);
-    QCOMPARE(backEndsLoadedBy(player.processId()), QStringList{expectedPlugin});
+    QCOMPARE(PhononBackEnds::loadedBy(player.processId()), QStringList{expectedPlugin});
 
     const QImage before = x11.grabScreen();
     const int loudest = server.loudestSampleOver(kRecordMs);

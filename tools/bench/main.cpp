@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
@@ -57,6 +58,11 @@ struct Settings
     int captureFrames = 0;
     double playSeconds = 0;
     QString onlyScene;
+    // Phonon back ends to play through one after another; empty for the player's own choice.
+    QStringList backEnds;
+    // Only the playback, on a screen with or without a window manager: a run for one back end.
+    bool playbackOnly = false;
+    bool withoutWindowManager = false;
     // The preset and crf; the rest is filled in for the capture line.
     VideoEncoder::Settings encoding;
 };
@@ -237,13 +243,35 @@ bool benchPlayback(double seconds, bool withoutWindowManager)
     }
     const QSize size = window.findChild<DemoPane *>()->size();
     std::printf("\nPlayback for %.1f s at %dx%d (full screen) through Phonon's %s back end: %d "
-                "position reports, %.1f a second, %.1f different pictures a second\n",
+                "position reports, %.1f a second, %.1f carried frames a second, %.1f different "
+                "pictures a second\n",
                 seconds, size.width(), size.height(), qPrintable(probe.backEnd()), probe.reports(),
-                probe.reportRate(), probe.pictureRate());
+                probe.reportRate(), probe.carriedRate(), probe.pictureRate());
     const TimingSamples &latency = probe.reportToFrame();
     std::printf("Report arrival to frame finished: median %.2f ms, p95 %.2f ms\n", latency.median(),
                 latency.percentile(95));
+    std::fflush(stdout);
     return true;
+}
+
+// Phonon loads one back end in a process, so each back end plays in a run of the bench of its
+// own, on the same screen.
+bool benchPlaybackThrough(const QString &backEnd, const Settings &settings)
+{
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PHONON_BACKEND"), backEnd);
+    run.setProcessEnvironment(environment);
+    run.setProcessChannelMode(QProcess::ForwardedChannels);
+    QStringList arguments = {
+        QStringLiteral("--playback-only"), QStringLiteral("--size"),
+        QStringLiteral("%1x%2").arg(settings.size.width()).arg(settings.size.height()),
+        QStringLiteral("--play-seconds"), QString::number(settings.playSeconds)};
+    if (settings.withoutWindowManager)
+        arguments << QStringLiteral("--without-window-manager");
+    run.start(QCoreApplication::applicationFilePath(), arguments);
+    run.waitForFinished(-1);
+    return run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0;
 }
 
 } // namespace
@@ -271,7 +299,18 @@ int main(int argc, char *argv[])
         QStringLiteral("scene"),
         QStringLiteral("Only this scene: planes, swarm, tumbling, wave, grid or ring."),
         QStringLiteral("NAME"));
-    tool.parser().addOptions({framesOption, captureOption, playOption, sceneOption});
+    const QCommandLineOption backEndOption(
+        QStringLiteral("backend"),
+        QStringLiteral("Play through this Phonon back end, named as its plugin file is without "
+                       ".so (phonon_gstreamer, phonon_vlc); repeat it to compare back ends "
+                       "(default: the player's own choice)."),
+        QStringLiteral("NAME"));
+    QCommandLineOption playbackOnlyOption(QStringLiteral("playback-only"));
+    playbackOnlyOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    QCommandLineOption withoutWindowManagerOption(QStringLiteral("without-window-manager"));
+    withoutWindowManagerOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    tool.parser().addOptions({framesOption, captureOption, playOption, sceneOption, backEndOption,
+                              playbackOnlyOption, withoutWindowManagerOption});
     const EncodingOptions encodingOptions;
     encodingOptions.addTo(tool.parser());
     if (!tool.parse(argc, argv))
@@ -295,6 +334,8 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("bad playback time '%1': expected 0 to 75 seconds")
                         .arg(parser.value(playOption)));
     settings.onlyScene = parser.value(sceneOption);
+    settings.backEnds = parser.values(backEndOption);
+    settings.playbackOnly = parser.isSet(playbackOnlyOption);
     const bool knownScene =
         std::any_of(std::begin(kScenes), std::end(kScenes),
                     [&](const Scene &scene) { return settings.onlyScene == scene.key; });
@@ -316,7 +357,9 @@ int main(int argc, char *argv[])
 
     if (!tool.start(argc, argv))
         return tool.exitStatus();
-    {
+    settings.withoutWindowManager =
+        tool.onPrivateScreen() || parser.isSet(withoutWindowManagerOption);
+    if (!settings.playbackOnly) {
         FrameRenderer renderer(settings.size);
         if (!renderer.isReady())
             return tool.failToRender();
@@ -324,7 +367,13 @@ int main(int argc, char *argv[])
         if (settings.captureFrames > 0 && !benchCapture(settings, renderer))
             return 1;
     }
-    if (settings.playSeconds > 0 && !benchPlayback(settings.playSeconds, tool.onPrivateScreen()))
-        return 1;
+    if (settings.playSeconds == 0)
+        return 0;
+    if (settings.backEnds.isEmpty())
+        return benchPlayback(settings.playSeconds, settings.withoutWindowManager) ? 0 : 1;
+    for (const QString &backEnd : settings.backEnds) {
+        if (!benchPlaybackThrough(backEnd, settings))
+            return 1;
+    }
     return 0;
 }

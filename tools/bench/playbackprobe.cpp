@@ -1,4 +1,5 @@
 #include "playbackprobe.h"
+#include "carriedclock.h"
 #include "demopane.h"
 
 #include <QCoreApplication>
@@ -12,7 +13,8 @@ PlaybackProbe::PlaybackProbe(QMainWindow *window) : QObject(window)
 {
     auto *media = window->findChild<Phonon::MediaObject *>();
     auto *demoPane = window->findChild<DemoPane *>();
-    if (!media || !demoPane)
+    auto *carriedClock = window->findChild<CarriedClock *>();
+    if (!media || !demoPane || !carriedClock)
         return;
     pane = demoPane;
     backEndName = backEndOf(media);
@@ -20,23 +22,31 @@ PlaybackProbe::PlaybackProbe(QMainWindow *window) : QObject(window)
     // Reports reach the window from a timer or from another thread as a queued call; either
     // way the event that carries one is the last of those kinds delivered before it.
     QCoreApplication::instance()->installEventFilter(this);
-    connect(media, SIGNAL(tick(qint64)), this, SLOT(frameDrawn(qint64)));
+    connect(media, SIGNAL(tick(qint64)), this, SLOT(reportDrawn()));
+    connect(carriedClock, SIGNAL(frameDue(qint64)), this, SLOT(carriedFrameDrawn()));
 }
 
+// The span runs from the first report's frame to the last one's: what fell between them counts,
+// the first report's frame not.
 double PlaybackProbe::reportRate() const
 {
-    return perSecond(reports());
+    return perSecond(reports() - 1);
+}
+
+double PlaybackProbe::carriedRate() const
+{
+    return perSecond(carriedInSpan);
 }
 
 double PlaybackProbe::pictureRate() const
 {
-    return perSecond(pictures);
+    return perSecond(picturesInSpan - 1);
 }
 
 double PlaybackProbe::perSecond(int count) const
 {
     const double seconds = (lastReportNs - firstReportNs) / 1e9;
-    return seconds > 0 ? (count - 1) / seconds : 0;
+    return seconds > 0 ? count / seconds : 0;
 }
 
 QString PlaybackProbe::backEndOf(const QObject *media)
@@ -58,16 +68,29 @@ bool PlaybackProbe::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-void PlaybackProbe::frameDrawn(qint64 position)
+void PlaybackProbe::reportDrawn()
 {
-    pane->makeCurrent();
-    glFinish();
+    frameDrawn();
     const qint64 now = clock.nsecsElapsed();
     latencies.add((now - deliveryStartNs) / 1e6);
     if (firstReportNs < 0)
         firstReportNs = now;
     lastReportNs = now;
-    if (position != lastPosition)
+    carriedInSpan = carriedFrames;
+    picturesInSpan = pictures;
+}
+
+void PlaybackProbe::carriedFrameDrawn()
+{
+    frameDrawn();
+    ++carriedFrames;
+}
+
+void PlaybackProbe::frameDrawn()
+{
+    pane->makeCurrent();
+    glFinish();
+    if (pictures == 0 || pane->demoClock() != lastClock)
         ++pictures;
-    lastPosition = position;
+    lastClock = pane->demoClock();
 }

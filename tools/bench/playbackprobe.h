@@ -10,10 +10,10 @@ class DemoPane;
 class QMainWindow;
 
 // Watches a playing player window from outside: counts the position reports its media object
-// delivers, and the different positions among them, and times each from the moment the event
-// loop began delivering it to the moment its frame is finished. The window keeps its own
-// connections and works as ever; the probe's connection runs after the window's slot, so a report's
-// frame is drawn when it looks.
+// delivers, the frames carried between them and the different pictures among all frames, and
+// times each report from the moment the event loop began delivering it to the moment its frame
+// is finished. The window keeps its own connections and works as ever; the probe's connections
+// run after the window's, so a frame is drawn when it looks.
 class PlaybackProbe : public QObject
 {
     Q_OBJECT
@@ -26,8 +26,10 @@ public:
     int reports() const { return latencies.count(); }
     // Reports per second from the first report to the last.
     double reportRate() const;
-    // Reports that brought a position other than the one before, so a different picture,
-    // per second over the same span. A back end that repeats its reports draws fewer.
+    // Frames carried between reports, per second over the same span.
+    double carriedRate() const;
+    // Frames whose clock differs from the frame's before, per second over the same span. A
+    // back end that repeats its reports draws fewer.
     double pictureRate() const;
     // The Phonon back end that plays, as its objects name it ("Gstreamer", "VLC").
     QString backEnd() const { return backEndName; }
@@ -37,9 +39,11 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
-    void frameDrawn(qint64 position);
+    void reportDrawn();
+    void carriedFrameDrawn();
 
 private:
+    void frameDrawn();
     double perSecond(int count) const;
     static QString backEndOf(const QObject *media);
 
@@ -49,8 +53,12 @@ private:
     qint64 deliveryStartNs = 0;
     qint64 firstReportNs = -1;
     qint64 lastReportNs = -1;
-    qint64 lastPosition = -1;
+    int lastClock = 0;
+    int carriedFrames = 0;
     int pictures = 0;
+    // The counts as the latest report left them.
+    int carriedInSpan = 0;
+    int picturesInSpan = 0;
     TimingSamples latencies;
 };
 

@@ -1,0 +1,150 @@
+#include "carriedclock.h"
+#include "timeline.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// How many of the latest report intervals and frame times the measurements go by.
+constexpr int kRemembered = 8;
+// Intervals measured before the reports are judged: the first ones pay for start-up.
+constexpr int kIntervalsToJudge = 3;
+// Reports at least this frequent already change the picture at every refresh of a screen.
+constexpr qint64 kFinestCoarseIntervalMs = 17;
+// Carrying pays where a report interval holds several frames. Not fewer than three: where a
+// back end reports whenever the event loop is free (GStreamer's), a carried frame that slips in
+// before a report makes the interval two frames long, and carrying must not feed itself.
+constexpr qint64 kFramesPerCoarseInterval = 3;
+// A back end silent for longer than this has stalled, whatever its pace.
+constexpr qint64 kLongestCarryMs = 500;
+// Carried frames stop short of the show's end: only a report, or the music's end, ends it.
+constexpr qint64 kLastCarriedMs = Timeline::kShowEndMs - 1;
+
+void remember(QVector<qint64> &values, qint64 value)
+{
+    if (values.size() == kRemembered)
+        values.removeFirst();
+    values.append(value);
+}
+
+qint64 median(QVector<qint64> values)
+{
+    const auto middle = values.begin() + values.size() / 2;
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+CarriedClock::TimeSource elapsedTimer()
+{
+    auto timer = std::make_shared<QElapsedTimer>();
+    timer->start();
+    return [timer] { return timer->elapsed(); };
+}
+
+} // namespace
+
+CarriedClock::CarriedClock(QObject *parent, TimeSource now)
+    : QObject(parent), now(now ? std::move(now) : elapsedTimer()), nextFrame(new QTimer(this))
+{
+    // The next carried frame is asked for as soon as the event loop is free, so frames come
+    // as fast as they can be drawn, or at the screen's refresh where the driver waits for it.
+    nextFrame->setSingleShot(true);
+    connect(nextFrame, &QTimer::timeout, this, [this] { emit frameDue(carry()); });
+}
+
+qint64 CarriedClock::report(qint64 position)
+{
+    const qint64 at = now();
+    frameStart = at;
+    // A carried clock runs up to one limit ahead of the reports, and a lagging report may come
+    // as late again; anything further back is a seek or a restart.
+    const quint64 tolerated = reportsAreCoarse() ? quint64(2 * carryLimit()) : 0;
+    const bool stepsBack =
+        reported && position < shown && quint64(shown) - quint64(position) > tolerated;
+    if (!reported || position != latestPosition) {
+        if (measuringFromLatest && playing)
+            remember(reportIntervals, at - latestArrival);
+        latestPosition = position;
+        latestArrival = at;
+        measuringFromLatest = playing;
+        carriedFrom = position;
+        carriedSince = at;
+    }
+    shown = !reported || stepsBack ? position : std::max({shown, position, carriedTo(at)});
+    reported = true;
+    return shown;
+}
+
+void CarriedClock::setPlaying(bool nowPlaying)
+{
+    if (nowPlaying && !playing) {
+        // The music resumes where the picture stopped; the pause is no playback.
+        carriedFrom = shown;
+        carriedSince = now();
+    } else if (!nowPlaying) {
+        nextFrame->stop();
+        measuringFromLatest = false;
+    }
+    playing = nowPlaying;
+}
+
+void CarriedClock::frameFinished()
+{
+    const qint64 at = now();
+    remember(frameTimes, at - frameStart);
+    if (!playing || !reportsAreCoarse() || shown >= ceiling()) {
+        nextFrame->stop();
+        return;
+    }
+    // After a lagging report the carried clock catches up with the picture before it moves it.
+    nextFrame->start(int(std::max<qint64>(0, shown + 1 - carriedTo(at))));
+}
+
+bool CarriedClock::carries() const
+{
+    return nextFrame->isActive();
+}
+
+qint64 CarriedClock::carry()
+{
+    const qint64 at = now();
+    frameStart = at;
+    shown = std::max(shown, carriedTo(at));
+    return shown;
+}
+
+bool CarriedClock::reportsAreCoarse() const
+{
+    if (reportIntervals.size() < kIntervalsToJudge || frameTimes.isEmpty())
+        return false;
+    const qint64 interval = median(reportIntervals);
+    return interval >= kFinestCoarseIntervalMs &&
+           interval >= kFramesPerCoarseInterval * median(frameTimes);
+}
+
+qint64 CarriedClock::carryLimit() const
+{
+    if (reportIntervals.isEmpty())
+        return 0;
+    return std::min(*std::max_element(reportIntervals.begin(), reportIntervals.end()),
+                    kLongestCarryMs);
+}
+
+qint64 CarriedClock::ceiling() const
+{
+    if (latestPosition >= kLastCarriedMs)
+        return latestPosition;
+    return std::min(latestPosition + carryLimit(), kLastCarriedMs);
+}
+
+qint64 CarriedClock::carriedTo(qint64 now) const
+{
+    if (!playing || !reportsAreCoarse() || carriedFrom >= ceiling())
+        return carriedFrom;
+    const qint64 elapsed = std::clamp<qint64>(now - carriedSince, 0, carryLimit());
+    return std::min(carriedFrom + elapsed, ceiling());
+}
