@@ -15,10 +15,13 @@ constexpr int kRemembered = 8;
 constexpr int kIntervalsToJudge = 3;
 // Reports at least this frequent already change the picture at every refresh of a screen.
 constexpr qint64 kFinestCoarseIntervalMs = 17;
-// Carrying pays where a report interval holds several frames. Not fewer than three: where a
-// back end reports whenever the event loop is free (GStreamer's), a carried frame that slips in
-// before a report makes the interval two frames long, and carrying must not feed itself.
-constexpr qint64 kFramesPerCoarseInterval = 3;
+// Carrying pays where a report interval holds two frames or more.
+constexpr qint64 kFramesPerCoarseInterval = 2;
+// After a report's frame the next carried frame waits this long: a back end that reports
+// whenever the event loop is free (GStreamer's) reports within it, and that report, not a
+// carried frame, draws the next picture. Otherwise a carried frame would slip in before each
+// report, make the intervals two frames long and keep the carrying going by itself.
+constexpr qint64 kReportGraceMs = 3;
 // A back end silent for longer than this has stalled, whatever its pace.
 constexpr qint64 kLongestCarryMs = 500;
 // Carried frames stop short of the show's end: only a report, or the music's end, ends it.
@@ -60,6 +63,7 @@ qint64 CarriedClock::report(qint64 position)
 {
     const qint64 at = now();
     frameStart = at;
+    reportsFrame = true;
     // A carried clock runs up to one limit ahead of the reports, and a lagging report may come
     // as late again; anything further back is a seek or a restart.
     const quint64 tolerated = reportsAreCoarse() ? quint64(2 * carryLimit()) : 0;
@@ -101,7 +105,8 @@ void CarriedClock::frameFinished()
         return;
     }
     // After a lagging report the carried clock catches up with the picture before it moves it.
-    nextFrame->start(int(std::max<qint64>(0, shown + 1 - carriedTo(at))));
+    const qint64 catchingUp = shown + 1 - carriedTo(at);
+    nextFrame->start(int(std::max({catchingUp, reportsFrame ? kReportGraceMs : 0, qint64(0)})));
 }
 
 bool CarriedClock::carries() const
@@ -113,6 +118,7 @@ qint64 CarriedClock::carry()
 {
     const qint64 at = now();
     frameStart = at;
+    reportsFrame = false;
     shown = std::max(shown, carriedTo(at));
     return shown;
 }

@@ -66,6 +66,8 @@ private:
     qint64 carriedFrom = 0;
     qint64 carriedSince = 0;
     qint64 frameStart = 0;
+    // Whether the frame drawn last was a report's.
+    bool reportsFrame = false;
     QVector<qint64> reportIntervals;
     QVector<qint64> frameTimes;
 };

@@ -22,7 +22,7 @@ RUN_PACKAGES=(phonon4qt5-backend-gstreamer gstreamer1.0-plugins-base gstreamer1.
 # menu entry; GNOME's and KDE's Wayland compositors, the sound servers of desktops and Phonon's
 # VLC back end, which KDE desktops install beside the GStreamer one, so that the player is
 # tested where it has to choose.
-TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev weston xwayland mutter kwin-wayland dbus-x11
+TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev weston xwayland mutter kwin-wayland
     apitrace imagemagick desktop-file-utils valgrind pulseaudio pulseaudio-utils pipewire
     pipewire-pulse wireplumber dbus-daemon phonon4qt5-backend-vlc)
 # To fuzz the picture reader: clang with libFuzzer and the sanitizer runtimes (of the version

@@ -191,7 +191,7 @@ void FormTest::framesStackWithTheDemoFrameOnTop()
     // With the control frame hidden the demo frame covers the whole central widget.
     form.frame_2->setVisible(false);
     window->show();
-    X11_VERIFY_EXPOSED(window);
+    VERIFY_NO_PROBLEM(X11Session::exposureProblem(window));
     QTRY_COMPARE(form.frame->geometry(), form.centralWidget->rect());
 }
 
@@ -266,7 +266,7 @@ void FormTest::windowNameIsKeptOrDefaulted()
 void FormTest::buttonsFireOnPressNotOnRelease()
 {
     window->show();
-    X11_VERIFY_EXPOSED(window);
+    VERIFY_NO_PROBLEM(X11Session::exposureProblem(window));
 
     QTest::mousePress(form.pushButton, Qt::LeftButton);
     QCOMPARE(window->playPresses, 1);

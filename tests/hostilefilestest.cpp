@@ -2,8 +2,8 @@
 // loads: it must keep running and drawing, fall back where it has a fallback, and still exit
 // with status 0 when the window manager closes its window.
 #include "pcxfile.h"
+#include "playerrun.h"
 #include "testmedia.h"
-#include "x11session.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int kWindowTimeoutMs = 20000;
-constexpr int kExitTimeoutMs = 15000;
 // After the first frame: long enough for the player to trip over a hostile file.
 constexpr int kSettleMs = 1500;
 constexpr int kRedrawGapMs = 700;
@@ -141,46 +139,20 @@ bool makeEntry(const QString &path, Entry entry, const QByteArray &content)
     return entry == Entry::File || file.setPermissions(QFileDevice::Permissions());
 }
 
-// The command that runs program with arguments; for a file-access-less run as root, through
-// setpriv without the capabilities that let root read any file.
-QStringList command(const QStringList &programAndArguments, bool withoutFileAccess)
+// What a file-access-less run as root starts its program through: setpriv without the
+// capabilities that let root read any file.
+QStringList launcher(bool withoutFileAccess)
 {
     if (!withoutFileAccess || geteuid() != 0)
-        return programAndArguments;
-    return QStringList{QStringLiteral("setpriv"), kDropFileAccess, QStringLiteral("--")} +
-           programAndArguments;
+        return {};
+    return {QStringLiteral("setpriv"), kDropFileAccess, QStringLiteral("--")};
 }
-
-// The player, started in a folder.
-class Player
-{
-public:
-    Player(const QString &folder, bool withoutFileAccess)
-    {
-        process.setWorkingDirectory(folder);
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
-        QStringList arguments = command({QStringLiteral(TOVEK2_PLAYER)}, withoutFileAccess);
-        const QString program = arguments.takeFirst();
-        process.start(program, arguments);
-        // state() says Starting until the start has been seen, which isRunning() must not
-        // take for an ended player.
-        process.waitForStarted();
-    }
-    ~Player()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
-    bool isRunning() const { return process.state() == QProcess::Running; }
-    QProcess process;
-};
 
 // True when a player started without file access could read the file.
 bool readableWithoutFileAccess(const QString &path)
 {
-    QStringList arguments = command({QStringLiteral("head"), QStringLiteral("-c1"), path}, true);
+    QStringList arguments = launcher(true)
+                            << QStringLiteral("head") << QStringLiteral("-c1") << path;
     const QString program = arguments.takeFirst();
     return QProcess::execute(program, arguments) == 0;
 }
@@ -228,11 +200,9 @@ private:
     // Waits for the player's full-screen window and its first frame, which shows the first
     // scene's band, then gives it kSettleMs and checks that it still runs; screen gets what the
     // screen showed at that first frame.
-    void settle(Player &player, QImage *screen);
-    void closeAndExpectCleanExit(Player &player);
+    void settle(PlayerRun &player, QImage *screen);
 
     X11Session x11;
-    X11Session::WindowId window = 0;
     QTemporaryDir media;
 };
 
@@ -243,12 +213,9 @@ void HostileFilesTest::initTestCase()
     QVERIFY(TestMedia::writeTune(media.filePath(QStringLiteral("desert.mp3")), kTuneSeconds));
 }
 
-void HostileFilesTest::settle(Player &player, QImage *screen)
+void HostileFilesTest::settle(PlayerRun &player, QImage *screen)
 {
-    window = x11.waitForWindow(QStringLiteral("Tovek2"), kWindowTimeoutMs);
-    QVERIFY2(window, "no window titled Tovek2 appeared");
-    QTRY_VERIFY(x11.isFullScreen(window));
-    QTRY_COMPARE(x11.geometry(window), QRect(QPoint(0, 0), x11.screenSize()));
+    VERIFY_NO_PROBLEM(player.showsFullScreen(x11));
     // The first scene's band, with the black bar above it. A busy machine (or a picture that
     // takes long to decode) may keep the player from drawing its first frame for a while, and
     // the music plays on meanwhile: the screen is taken as the band first shows.
@@ -256,19 +223,11 @@ void HostileFilesTest::settle(Player &player, QImage *screen)
     const QRgb band = TestMedia::storedColour(0, 0, 0.3f);
     QTRY_VERIFY2_WITH_TIMEOUT(
         TestMedia::closeColours((*screen = x11.grabScreen()).pixel(inBand), band),
-        qPrintable(QStringLiteral("band shows ") + colourAt(*screen, inBand)), kWindowTimeoutMs);
+        qPrintable(QStringLiteral("band shows ") + colourAt(*screen, inBand)),
+        PlayerRun::kWindowTimeoutMs);
     QCOMPARE(screen->pixel(2, 2), qRgb(0, 0, 0));
     QTest::qWait(kSettleMs);
-    QVERIFY2(player.isRunning(), "the player died");
-}
-
-void HostileFilesTest::closeAndExpectCleanExit(Player &player)
-{
-    QVERIFY2(player.isRunning(), "the player died");
-    x11.requestClose(window);
-    QVERIFY2(player.process.waitForFinished(kExitTimeoutMs), "the player did not exit");
-    QCOMPARE(player.process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(player.process.exitCode(), 0);
+    QVERIFY2(player.isRunning(), qPrintable(player.state()));
 }
 
 void HostileFilesTest::survivesHostilePicture_data()
@@ -312,7 +271,8 @@ void HostileFilesTest::survivesHostilePicture()
     if (look == Look::AsQtReadsIt)
         look = QImage::fromData(content).isNull() ? Look::Placeholder : Look::Picture;
 
-    Player player(folder.path(), withoutFileAccess);
+    PlayerRun player(folder.path(), QProcessEnvironment::systemEnvironment(),
+                     launcher(withoutFileAccess));
     QImage screen;
     settle(player, &screen);
     if (QTest::currentTestFailed())
@@ -328,8 +288,8 @@ void HostileFilesTest::survivesHostilePicture()
 
     // The music is playing, so the planes keep turning.
     QTRY_VERIFY2_WITH_TIMEOUT(x11.grabScreen() != screen, "the picture stands still",
-                              kWindowTimeoutMs);
-    closeAndExpectCleanExit(player);
+                              PlayerRun::kWindowTimeoutMs);
+    VERIFY_NO_PROBLEM(player.closes(x11));
 }
 
 void HostileFilesTest::survivesHostileMusic_data()
@@ -355,7 +315,7 @@ void HostileFilesTest::survivesHostileMusic()
     QVERIFY(makeEntry(folder.filePath(QStringLiteral("desert.mp3")), entry, content));
     QVERIFY(makeEntry(folder.filePath(QStringLiteral("round.png")), Entry::File, whitePng()));
 
-    Player player(folder.path(), false);
+    PlayerRun player(folder.path());
     QImage screen;
     settle(player, &screen);
     if (QTest::currentTestFailed())
@@ -385,7 +345,7 @@ void HostileFilesTest::survivesHostileMusic()
         QTest::qWait(kRedrawGapMs);
         QVERIFY2(x11.grabScreen() == screen, "the picture moved without position reports");
     }
-    closeAndExpectCleanExit(player);
+    VERIFY_NO_PROBLEM(player.closes(x11));
 }
 
 QTEST_MAIN(HostileFilesTest)

@@ -4,6 +4,7 @@
 #include "carriedclock.h"
 #include "demopane.h"
 #include "testmedia.h"
+#include "workingfolder.h"
 #include "x11session.h"
 
 #include <QDir>
@@ -19,19 +20,6 @@
 namespace {
 
 constexpr int kPlaybackTimeoutMs = 20000;
-
-// Runs each test in a fresh folder; the player reads its files from the working directory.
-class WorkingFolder
-{
-public:
-    WorkingFolder() : previous(QDir::currentPath()) { QDir::setCurrent(folder.path()); }
-    ~WorkingFolder() { QDir::setCurrent(previous); }
-    QString path(const QString &name) const { return folder.filePath(name); }
-
-private:
-    QTemporaryDir folder;
-    QString previous;
-};
 
 QLabel *positionLabel(MainWindow &window)
 {
@@ -93,7 +81,7 @@ void MainWindowTest::startsFullScreenWithOnlyTheDemo()
     QCOMPARE(window.findChild<Phonon::AudioOutput *>()->category(), Phonon::MusicCategory);
 
     // The demo covers the whole window once the window manager has made it full screen.
-    X11_VERIFY_EXPOSED(&window);
+    VERIFY_NO_PROBLEM(X11Session::exposureProblem(&window));
     QTRY_COMPARE(pane->size(), window.size());
 }
 
@@ -122,7 +110,7 @@ void MainWindowTest::reportClosesOnlyFromTheShowEnd()
     QFETCH(int, clock);
     WorkingFolder folder;
     MainWindow window;
-    X11_VERIFY_EXPOSED(&window);
+    VERIFY_NO_PROBLEM(X11Session::exposureProblem(&window));
     window.tick(position);
     QCOMPARE(window.isVisible(), !closes);
     QCOMPARE(positionLabel(window)->text(), label);
@@ -135,7 +123,7 @@ void MainWindowTest::reportDrawsItsFrameAtOnce()
     // A fully transparent picture leaves only the letterbox band in each frame.
     QVERIFY(TestMedia::writeUniformPicture(folder.path(QStringLiteral("round.png")), 0x00000000));
     MainWindow window;
-    X11_VERIFY_EXPOSED(&window);
+    VERIFY_NO_PROBLEM(X11Session::exposureProblem(&window));
     DemoPane *pane = paneOf(window);
     QTRY_COMPARE(pane->size(), window.size());
     const QPoint inBand(1, pane->height() / 2);

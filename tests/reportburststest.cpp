@@ -4,6 +4,8 @@
 #include "demopane.h"
 #include "mainwindow.h"
 #include "testmedia.h"
+#include "timeline.h"
+#include "workingfolder.h"
 #include "x11session.h"
 
 #include <QDir>
@@ -18,47 +20,25 @@ namespace {
 constexpr qint64 kShowEndMs = 75500;
 constexpr qint64 k2To32 = qint64(1) << 32;
 
-struct SceneBand
+struct Band
 {
-    int startsAtMs;
     float red, green, blue;
 };
 
-// The band colour of each scene, from the scene's first clock on.
-const SceneBand kBands[] = {
-    {std::numeric_limits<int>::min(), 0, 0, 0.3f},
-    {9900, 0.3f, 0.4f, 1},
-    {20000, 0.3f, 0.4f, 1},
-    {25000, 0.7f, 0.5f, 0.1f},
-    {40000, 0, 0.7f, 1},
-    {59000, 1, 0.6f, 0},
-};
+// The band colour of each scene, in the show's order.
+const Band kBands[] = {{0, 0, 0.3f},       {0.3f, 0.4f, 1}, {0.3f, 0.4f, 1},
+                       {0.7f, 0.5f, 0.1f}, {0, 0.7f, 1},    {1, 0.6f, 0}};
 
+// Below zero the show stays on its first scene.
 QRgb bandColourAt(int clock)
 {
-    const SceneBand *band = &kBands[0];
-    for (const SceneBand &candidate : kBands)
-        if (clock >= candidate.startsAtMs)
-            band = &candidate;
-    return TestMedia::storedColour(band->red, band->green, band->blue);
+    int scene = 0;
+    while (scene + 1 < int(std::size(Timeline::kScenes)) &&
+           clock >= Timeline::kScenes[scene + 1].startMs)
+        ++scene;
+    const Band &band = kBands[scene];
+    return TestMedia::storedColour(band.red, band.green, band.blue);
 }
-
-// The player reads its files from the working directory: an empty folder means no music,
-// hence no reports but the test's own, and a transparent picture leaves only the band.
-class QuietFolder
-{
-public:
-    QuietFolder() : previous(QDir::currentPath())
-    {
-        QDir::setCurrent(folder.path());
-        TestMedia::writeUniformPicture(folder.filePath(QStringLiteral("round.png")), 0);
-    }
-    ~QuietFolder() { QDir::setCurrent(previous); }
-
-private:
-    QTemporaryDir folder;
-    QString previous;
-};
 
 } // namespace
 
@@ -130,11 +110,13 @@ void ReportBurstTest::paneEndsOnTheLastReport()
     QFETCH(bool, closes);
     QFETCH(bool, queued);
 
-    QuietFolder folder;
+    // No music, hence no reports but the test's own; a transparent picture leaves only the band.
+    WorkingFolder folder;
+    QVERIFY(TestMedia::writeShow(folder.path(), 0));
     X11Session x11;
     QVERIFY(x11.isOpen());
     MainWindow window;
-    X11_VERIFY_EXPOSED(&window);
+    VERIFY_NO_PROBLEM(X11Session::exposureProblem(&window));
     auto *pane = window.findChild<DemoPane *>();
     QVERIFY(pane);
     QTRY_COMPARE(pane->size(), window.size());

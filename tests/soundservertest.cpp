@@ -3,8 +3,9 @@
 // reach the server with real sound while the picture keeps moving, through the media back end
 // the player chooses, or the one the user names.
 #include "phononbackends.h"
+#include "playerrun.h"
+#include "privatesession.h"
 #include "testmedia.h"
-#include "x11session.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,71 +16,50 @@
 
 namespace {
 
-constexpr int kStartTimeoutMs = 20000;
 constexpr int kRecordMs = 3000;
 const QString kSink = QStringLiteral("tovek2-test");
 
-// A sound server of the kind a desktop runs, reachable only through its own runtime folder.
+// A sound server of the kind a desktop runs, in a session of its own.
 class SoundServer
 {
 public:
     explicit SoundServer(bool pipeWire)
     {
-        runtime.setAutoRemove(true);
-        QFile::setPermissions(runtime.path(),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        // Cookies and state go to a home of its own.
-        environment.insert(QStringLiteral("HOME"), runtime.path());
-        environment.remove(QStringLiteral("PULSE_SERVER"));
-        // WirePlumber, PipeWire's session manager, leaves without a session bus.
-        const QString bus = QStringLiteral("unix:path=") + runtime.filePath(QStringLiteral("bus"));
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus);
-        // Each waits for the socket of the one before it: its clients give up at once.
-        start(QStringLiteral("dbus-daemon"),
-              {QStringLiteral("--session"), QStringLiteral("--nofork"),
-               QStringLiteral("--address=") + bus},
-              QStringLiteral("bus"));
-        if (pipeWire) {
-            start(QStringLiteral("pipewire"), {}, QStringLiteral("pipewire-0"));
-            start(QStringLiteral("wireplumber"), {});
-            start(QStringLiteral("pipewire-pulse"), {});
-        } else {
-            start(QStringLiteral("pulseaudio"),
-                  {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-                   QStringLiteral("--exit-idle-time=-1"),
-                   QStringLiteral("--load=module-native-protocol-unix")});
-        }
-    }
-    ~SoundServer()
-    {
-        // The last started depends on the ones before it: stop them the other way round.
-        for (auto it = processes.rbegin(); it != processes.rend(); ++it) {
-            QProcess *process = it->get();
-            process->terminate();
-            if (!process->waitForFinished(5000))
-                process->kill();
-            process->waitForFinished();
-        }
+        // WirePlumber, PipeWire's session manager, leaves without a session bus; each server
+        // waits for the socket of the one before it, as its clients give up at once.
+        const auto socket = [this](const QString &name) {
+            return [this, name] { return QFile::exists(session.path(name)); };
+        };
+        started =
+            session.startBus() &&
+            (pipeWire ? session.start(QStringLiteral("pipewire"), {},
+                                      socket(QStringLiteral("pipewire-0"))) &&
+                            session.start(QStringLiteral("wireplumber"), {}) &&
+                            session.start(QStringLiteral("pipewire-pulse"), {})
+                      : session.start(QStringLiteral("pulseaudio"),
+                                      {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+                                       QStringLiteral("--exit-idle-time=-1"),
+                                       QStringLiteral("--load=module-native-protocol-unix")}));
     }
 
     // Waits for the server to answer, then makes a null sink its default output.
     bool prepare()
     {
-        if (!waitUntil({QStringLiteral("info")}))
-            return false;
-        return !pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+        const auto succeeds = [this](const QStringList &arguments) {
+            return session.waitFor([&] { return !pactl(arguments).isNull(); });
+        };
+        return started && succeeds({QStringLiteral("info")}) &&
+               !pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
                        QStringLiteral("sink_name=") + kSink})
                     .isNull() &&
-               waitUntil({QStringLiteral("set-default-sink"), kSink});
+               succeeds({QStringLiteral("set-default-sink"), kSink});
     }
 
     // What pactl prints for the arguments; a null array when it fails.
     QByteArray pactl(const QStringList &arguments) const
     {
         QProcess client;
-        client.setProcessEnvironment(environment);
+        client.setProcessEnvironment(session.environment);
         client.start(QStringLiteral("pactl"), arguments);
         if (!client.waitForFinished(10000) || client.exitStatus() != QProcess::NormalExit ||
             client.exitCode() != 0)
@@ -92,7 +72,7 @@ public:
     int loudestSampleOver(int milliseconds) const
     {
         QProcess recorder;
-        recorder.setProcessEnvironment(environment);
+        recorder.setProcessEnvironment(session.environment);
         recorder.start(QStringLiteral("parec"),
                        {QStringLiteral("--device=") + kSink + QStringLiteral(".monitor"),
                         QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
@@ -111,43 +91,10 @@ public:
         return sound.size() < 2 ? -1 : loudest;
     }
 
-    QProcessEnvironment environment;
+    PrivateSession session;
 
 private:
-    // Repeats the pactl command until it succeeds, while every process of the server runs.
-    bool waitUntil(const QStringList &arguments) const
-    {
-        for (QDeadlineTimer deadline(kStartTimeoutMs); !deadline.hasExpired(); QTest::qWait(200)) {
-            for (const auto &process : processes) {
-                if (process->state() == QProcess::NotRunning)
-                    return false;
-            }
-            if (!pactl(arguments).isNull())
-                return true;
-        }
-        return false;
-    }
-
-    // Starts a program of the server and, when it listens on a socket in the runtime folder,
-    // waits for that socket.
-    void start(const QString &program, const QStringList &arguments,
-               const QString &socket = QString())
-    {
-        processes.emplace_back(new QProcess);
-        QProcess *process = processes.back().get();
-        process->setProcessEnvironment(environment);
-        process->setWorkingDirectory(runtime.path());
-        process->setProcessChannelMode(QProcess::MergedChannels);
-        process->start(program, arguments);
-        process->waitForStarted();
-        for (QDeadlineTimer deadline(kStartTimeoutMs);
-             !socket.isEmpty() && !QFile::exists(runtime.filePath(socket)) &&
-             process->state() == QProcess::Running && !deadline.hasExpired();)
-            QTest::qWait(50);
-    }
-
-    QTemporaryDir runtime;
-    std::vector<std::unique_ptr<QProcess>> processes;
+    bool started = false;
 };
 
 } // namespace
@@ -197,28 +144,23 @@ void SoundServerTest::showIsHeardAndSeen()
                 .save(data.filePath(QStringLiteral("round.png"))));
 
     X11Session x11;
-    QVERIFY(x11.isOpen());
-    QProcess player;
-    QProcessEnvironment environment = server.environment;
+    QProcessEnvironment environment = server.session.environment;
+    // The test's screen is the desktop's.
+    for (const char *name : {"DISPLAY", "QT_QPA_PLATFORM"})
+        environment.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
     environment.remove(QStringLiteral("PHONON_BACKEND"));
     if (userChooses)
         environment.insert(QStringLiteral("PHONON_BACKEND"), QFileInfo(expectedPlugin).baseName());
-    player.setProcessEnvironment(environment);
-    player.setWorkingDirectory(data.path());
-    player.setProcessChannelMode(QProcess::ForwardedChannels);
-    player.start(QStringLiteral(TOVEK2_PLAYER), QStringList());
-    QVERIFY(player.waitForStarted());
-    const X11Session::WindowId window =
-        x11.waitForWindow(QStringLiteral("Tovek2"), kStartTimeoutMs);
-    QVERIFY(window);
+    PlayerRun player(data.path(), environment);
+    VERIFY_NO_PROBLEM(player.showsFullScreen(x11));
 
     // The player's own stream, named by its process id, plays into the server.
-    const QByteArray ownStream =
-        QByteArrayLiteral("application.process.id = \"") + QByteArray::number(player.processId());
+    const QByteArray ownStream = QByteArrayLiteral("application.process.id = \"") +
+                                 QByteArray::number(player.process().processId());
     QTRY_VERIFY_WITH_TIMEOUT(
         server.pactl({QStringLiteral("list"), QStringLiteral("sink-inputs")}).contains(ownStream),
-        kStartTimeoutMs);
-    QCOMPARE(PhononBackEnds::loadedBy(player.processId()), QStringList{expectedPlugin});
+        PrivateSession::kStartTimeoutMs);
+    QCOMPARE(PhononBackEnds::loadedBy(player.process().processId()), QStringList{expectedPlugin});
 
     const QImage before = x11.grabScreen();
     const int loudest = server.loudestSampleOver(kRecordMs);
@@ -226,10 +168,7 @@ void SoundServerTest::showIsHeardAndSeen()
              qPrintable(QStringLiteral("the loudest sample heard was %1").arg(loudest)));
     QVERIFY2(x11.grabScreen() != before, "the picture stood still while the music played");
 
-    x11.requestClose(window);
-    QVERIFY(player.waitForFinished(10000));
-    QCOMPARE(player.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(player.exitCode(), 0);
+    VERIFY_NO_PROBLEM(player.closes(x11));
 }
 
 QTEST_MAIN(SoundServerTest)

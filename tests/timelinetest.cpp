@@ -3,6 +3,7 @@
 #include "demopane.h"
 #include "framerenderer.h"
 #include "testmedia.h"
+#include "workingfolder.h"
 
 #include <QDir>
 #include <QtTest>
@@ -29,23 +30,6 @@ QRgb stored(const Band &band)
     return TestMedia::storedColour(band.red, band.green, band.blue);
 }
 
-// Rows of column 0 in band colour, as (first row above the bottom edge, number of rows);
-// (-1, 0) when no row is.
-QPair<int, int> bandRows(const QImage &frame, QRgb band)
-{
-    int first = -1;
-    int rows = 0;
-    for (int fromBottom = 0; fromBottom < frame.height(); ++fromBottom) {
-        const QRgb seen = frame.pixel(0, frame.height() - 1 - fromBottom);
-        if (TestMedia::closeColours(seen, band)) {
-            if (first < 0)
-                first = fromBottom;
-            ++rows;
-        }
-    }
-    return {first, rows};
-}
-
 // A pane whose resize handler the test can call with any size.
 class ResizablePane : public DemoPane
 {
@@ -63,7 +47,6 @@ class TimelineTest : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
 
     void clockSelectsScene_data();
     void clockSelectsScene();
@@ -74,20 +57,12 @@ private slots:
     void emptyPaneKeepsAFiniteProjection();
 
 private:
-    QTemporaryDir folder;
-    QString previousFolder;
+    WorkingFolder folder;
 };
 
 void TimelineTest::initTestCase()
 {
-    previousFolder = QDir::currentPath();
-    QDir::setCurrent(folder.path());
-    QVERIFY(TestMedia::writeUniformPicture(folder.filePath(QStringLiteral("round.png")), 0));
-}
-
-void TimelineTest::cleanupTestCase()
-{
-    QDir::setCurrent(previousFolder);
+    QVERIFY(TestMedia::writeShow(folder.path(), 0));
 }
 
 void TimelineTest::clockSelectsScene_data()
@@ -153,7 +128,7 @@ void TimelineTest::bandRowsFollowThePaneHeight()
     QFETCH(int, rows);
     FrameRenderer renderer(QSize(16, height));
     QVERIFY(renderer.isReady());
-    const QPair<int, int> seen = bandRows(renderer.render(clock), stored(band));
+    const QPair<int, int> seen = TestMedia::bandRows(renderer.render(clock), 0, stored(band));
     QCOMPARE(seen.first, firstRow);
     QCOMPARE(seen.second, rows);
 }

@@ -1,6 +1,7 @@
 #include "testmedia.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QPainter>
 #include <QProcess>
 #include <QRadialGradient>
@@ -33,6 +34,14 @@ bool writeUniformPicture(const QString &path, QRgb colour, int side)
     QImage picture(side, side, QImage::Format_ARGB32);
     picture.fill(colour);
     return picture.save(path, "PNG");
+}
+
+bool writeShow(const QString &folder, double tuneSeconds)
+{
+    const QDir show(folder);
+    return (tuneSeconds <= 0 ||
+            writeTune(show.filePath(QStringLiteral("desert.mp3")), tuneSeconds)) &&
+           writeUniformPicture(show.filePath(QStringLiteral("round.png")), 0);
 }
 
 QImage ringedDisc(const QColor &middle, const QColor &edge, QPointF centre, double radiusX,
@@ -68,6 +77,20 @@ QByteArray jpegClaiming(quint16 width, quint16 height)
     bytes[frame + 7] = char(width >> 8);
     bytes[frame + 8] = char(width & 0xFF);
     return bytes;
+}
+
+QPair<int, int> bandRows(const QImage &image, int x, QRgb colour)
+{
+    int first = -1;
+    int rows = 0;
+    for (int fromBottom = 0; fromBottom < image.height(); ++fromBottom) {
+        if (closeColours(image.pixel(x, image.height() - 1 - fromBottom), colour)) {
+            if (first < 0)
+                first = fromBottom;
+            ++rows;
+        }
+    }
+    return {first, rows};
 }
 
 QRgb storedColour(float red, float green, float blue)

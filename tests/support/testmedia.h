@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QPair>
 #include <QPointF>
 #include <QString>
 
@@ -15,6 +16,9 @@ namespace TestMedia {
 bool writeTune(const QString &path, double seconds);
 // A square picture of one colour, saved as PNG.
 bool writeUniformPicture(const QString &path, QRgb colour, int side = 16);
+// A show in folder: a tune of the given length as "desert.mp3" (none for 0 s) and a fully
+// transparent "round.png", which leaves only each scene's band on the screen.
+bool writeShow(const QString &folder, double tuneSeconds);
 // A 64 x 64 picture with transparent corners and a soft ellipse of rings, white at its centre
 // through middle to a transparent edge colour, so that the alpha test, blending and the
 // texture coordinates all show in a frame.
@@ -23,6 +27,9 @@ QImage ringedDisc(const QColor &middle, const QColor &edge, QPointF centre, doub
 // A small JPEG whose frame header claims width x height: a decoder that believes the header
 // fills that many pixels.
 QByteArray jpegClaiming(quint16 width, quint16 height);
+// Rows of column x in the colour, as (first row above the bottom edge, number of rows);
+// (-1, 0) when no row is.
+QPair<int, int> bandRows(const QImage &image, int x, QRgb colour);
 // The 8-bit colour a GL colour of components from 0 to 1 is stored as.
 QRgb storedColour(float red, float green, float blue);
 // True when each channel differs by at most tolerance.

@@ -17,7 +17,9 @@ constexpr int kPollMs = 50;
 constexpr int kExposeTimeoutMs = 30000;
 } // namespace
 
-X11Session::X11Session() : display(XOpenDisplay(nullptr)) {}
+X11Session::X11Session(const QString &displayName)
+    : display(XOpenDisplay(displayName.isEmpty() ? nullptr : displayName.toLocal8Bit().constData()))
+{}
 
 X11Session::~X11Session()
 {

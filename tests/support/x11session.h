@@ -17,7 +17,8 @@ class X11Session
 public:
     using WindowId = unsigned long;
 
-    X11Session();
+    // The display named, or the one DISPLAY names.
+    explicit X11Session(const QString &displayName = QString());
     ~X11Session();
     X11Session(const X11Session &) = delete;
     X11Session &operator=(const X11Session &) = delete;
@@ -46,10 +47,11 @@ private:
     _XDisplay *display;
 };
 
-// Fails the running test, with exposureProblem's account, when window never shows.
-#define X11_VERIFY_EXPOSED(window)                                                                 \
+// Fails the running test with the problem a check returns (exposureProblem's, a player's), if
+// any.
+#define VERIFY_NO_PROBLEM(check)                                                                   \
     do {                                                                                           \
-        const QString problem = X11Session::exposureProblem(window);                               \
+        const QString problem = (check);                                                           \
         QVERIFY2(problem.isEmpty(), qPrintable(problem));                                          \
     } while (false)
 

@@ -28,22 +28,8 @@
 
 namespace {
 
-struct Scene
-{
-    const char *key;
-    const char *name;
-    int startMs;
-    int endMs;
-};
-
-const Scene kScenes[] = {
-    {"planes", "crossed planes", 0, Timeline::kSwarmStartMs},
-    {"swarm", "swarm", Timeline::kSwarmStartMs, Timeline::kTumblingSwarmStartMs},
-    {"tumbling", "tumbling swarm", Timeline::kTumblingSwarmStartMs, Timeline::kWaveStartMs},
-    {"wave", "wave", Timeline::kWaveStartMs, Timeline::kGridStartMs},
-    {"grid", "grid", Timeline::kGridStartMs, Timeline::kRingStartMs},
-    {"ring", "ring", Timeline::kRingStartMs, int(Timeline::kShowEndMs)},
-};
+using Timeline::kScenes;
+using Timeline::Scene;
 
 const QString kMusic = QStringLiteral("desert.mp3");
 // The capture's own default rate.
