@@ -1,9 +1,12 @@
 #include "mainwindow.h"
 #include "carriedclock.h"
 #include "demopane.h"
+#include "idleinhibitor.h"
 #include "mainwindowform.h"
+#include "pointerhider.h"
 #include "timeline.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QFileInfo>
 #include <QFrame>
@@ -34,7 +37,8 @@ void preferGStreamerBackEnd()
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(new MainWindowForm), mediaSource(nullptr), mediaObject(nullptr),
-      audioOutput(nullptr), seekSlider(nullptr), demoPane(nullptr), carriedClock(nullptr)
+      audioOutput(nullptr), seekSlider(nullptr), demoPane(nullptr), carriedClock(nullptr),
+      idleInhibitor(nullptr)
 {
     ui->setup(this);
 
@@ -68,10 +72,19 @@ MainWindow::MainWindow(QWidget *parent)
         mediaObject, &Phonon::MediaObject::stateChanged, carriedClock,
         [this](Phonon::State state) { carriedClock->setPlaying(state == Phonon::PlayingState); });
     connect(carriedClock, &CarriedClock::frameDue, this, &MainWindow::drawFrame);
+    // The screen stays awake while the music plays.
+    idleInhibitor = new IdleInhibitor(this);
+    connect(mediaObject, &Phonon::MediaObject::stateChanged, idleInhibitor,
+            [this](Phonon::State state) {
+                idleInhibitor->setInhibited(state == Phonon::PlayingState);
+            });
     Phonon::createPath(mediaObject, audioOutput);
     mediaObject->setTickInterval(kTickIntervalMs);
     mediaObject->setCurrentSource(*mediaSource);
     ui->widget->layout()->addWidget(seekSlider);
+
+    addShowKeys();
+    new PointerHider(demoPane);
 
     mediaObject->play();
     ui->frame_2->setVisible(false);
@@ -84,6 +97,8 @@ MainWindow::~MainWindow()
     // widgets, which go first.
     mediaObject->disconnect(this);
     delete carriedClock;
+    // Before the process ends, the desktop hears that it may go idle again.
+    delete idleInhibitor;
     forgetMusicLength();
     mediaObject->stop();
     delete ui;
@@ -107,6 +122,19 @@ void MainWindow::forgetMusicLength()
     }
 }
 
+void MainWindow::addShowKeys()
+{
+    // A full-screen show has no controls to reach: the keys every player has stand in for them.
+    auto *endShow = new QAction(tr("End the show"), this);
+    endShow->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(Qt::Key_Q)});
+    connect(endShow, &QAction::triggered, this, &QWidget::close);
+    addAction(endShow);
+    auto *playStop = new QAction(tr("Play/Stop"), this);
+    playStop->setShortcut(QKeySequence(Qt::Key_Space));
+    connect(playStop, &QAction::triggered, this, &MainWindow::on_pushButton_pressed);
+    addAction(playStop);
+}
+
 void MainWindow::on_pushButton_pressed()
 {
     if (mediaObject->state() == Phonon::PlayingState)
@@ -117,6 +145,9 @@ void MainWindow::on_pushButton_pressed()
 
 void MainWindow::on_pushButton_2_pressed()
 {
+    addShowKeys();
+    new PointerHider(demoPane);
+
     mediaObject->play();
     ui->frame_2->setVisible(false);
     showFullScreen();

@@ -5,6 +5,7 @@
 
 class CarriedClock;
 class DemoPane;
+class IdleInhibitor;
 class MainWindowForm;
 
 namespace Phonon {
@@ -36,6 +37,8 @@ protected:
 
 private:
     void forgetMusicLength();
+    // Esc and Q end the show, Space pauses and resumes it.
+    void addShowKeys();
     // Draws the frame of clock at once.
     void drawFrame(qint64 clock);
 
@@ -46,6 +49,7 @@ private:
     Phonon::SeekSlider *seekSlider;
     DemoPane *demoPane;
     CarriedClock *carriedClock;
+    IdleInhibitor *idleInhibitor;
 };
 
 #endif

@@ -11,20 +11,20 @@ TOVEK2_FUZZ_BUILD="$TOVEK2_ROOT/build-fuzz"
 # The build also synthesises the default tune that the package installs, with sox; the
 # package's Depends are found with dpkg-shlibdeps.
 BUILD_PACKAGES=(cmake make g++ qtbase5-dev libqt5opengl5-dev libphonon4qt5-dev libglu1-mesa-dev
-    sox libsox-fmt-mp3 dpkg-dev)
+    libx11-dev libxss-dev sox libsox-fmt-mp3 dpkg-dev)
 # To play the show: Phonon's GStreamer back end with MP3 decoding, Mesa's OpenGL, Qt's Wayland
 # platform for Wayland sessions, and sox for the default tune; ffmpeg encodes tovek2-capture's
 # videos.
 RUN_PACKAGES=(phonon4qt5-backend-gstreamer gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     libgl1-mesa-dri qtwayland5 sox libsox-fmt-mp3 ffmpeg)
-# To test headless: a virtual screen with a window manager, a Wayland compositor with XWayland,
-# GL call tracing, tools that make and inspect test pictures and videos, and a checker for the
+# To test headless: a virtual screen with a window manager, the X extensions that press keys and
+# read the pointer, a Wayland compositor with XWayland, GL call tracing, tools that make and inspect test pictures and videos, and a checker for the
 # menu entry; GNOME's and KDE's Wayland compositors, the sound servers of desktops and Phonon's
 # VLC back end, which KDE desktops install beside the GStreamer one, so that the player is
 # tested where it has to choose.
-TEST_PACKAGES=(xvfb xauth openbox x11-utils libx11-dev weston xwayland mutter kwin-wayland
-    apitrace imagemagick desktop-file-utils valgrind pulseaudio pulseaudio-utils pipewire
-    pipewire-pulse wireplumber dbus-daemon phonon4qt5-backend-vlc)
+TEST_PACKAGES=(xvfb xauth openbox x11-utils libxfixes-dev libxtst-dev weston xwayland mutter
+    kwin-wayland apitrace imagemagick desktop-file-utils valgrind pulseaudio pulseaudio-utils
+    pipewire pipewire-pulse wireplumber dbus-daemon phonon4qt5-backend-vlc)
 # To fuzz the picture reader: clang with libFuzzer and the sanitizer runtimes (of the version
 # that the release's clang is).
 FUZZ_PACKAGES=(clang libclang-rt-dev)

@@ -1,10 +1,16 @@
 // The real player, end to end, on a virtual screen with a window manager: it goes full
-// screen, shows each scene in its time range while the music plays, and ends by itself.
+// screen, shows each scene in its time range while the music plays, and ends by itself; the
+// viewer's keys end and pause it, the pointer keeps out of the way, and the screen stays awake
+// while the music plays.
 #include "framelog.h"
 #include "phononbackends.h"
 #include "playerrun.h"
 #include "testmedia.h"
 
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QtTest>
 
 namespace {
@@ -48,6 +54,69 @@ QString describeBandAt(const QImage &screen, int y)
 
 } // namespace
 
+// Stands in for the desktop's idle inhibition on the session bus, as the desktop portal (GNOME)
+// or the freedesktop screen saver service (KDE) offers it, and counts the holds on it.
+class IdleStandIn : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+
+public:
+    static inline const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
+    static inline const QString kScreenSaver = QStringLiteral("org.freedesktop.ScreenSaver");
+
+    explicit IdleStandIn(const QString &service) : service(service)
+    {
+        if (service == kPortal) {
+            bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"),
+                               QStringLiteral("org.freedesktop.portal.Inhibit"), this,
+                               QDBusConnection::ExportAllSlots);
+        } else if (service == kScreenSaver) {
+            bus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), kScreenSaver, this,
+                               QDBusConnection::ExportAllSlots);
+        }
+        registered = service.isEmpty() || bus.registerService(service);
+    }
+    ~IdleStandIn() override
+    {
+        if (!service.isEmpty())
+            bus.unregisterService(service);
+    }
+
+    bool registered = false;
+    int holds = 0;
+
+public slots:
+    // The portal's: a hold is a request object, which lets go when it is closed.
+    QDBusObjectPath Inhibit(const QString &, uint flags, const QVariantMap &)
+    {
+        const QString request =
+            QStringLiteral("/org/freedesktop/portal/desktop/request/tovek2/%1").arg(++made);
+        // 8: the session going idle.
+        if (flags == 8 &&
+            bus.registerObject(request, QStringLiteral("org.freedesktop.portal.Request"), this,
+                               QDBusConnection::ExportScriptableSlots))
+            ++holds;
+        return QDBusObjectPath(request);
+    }
+    Q_SCRIPTABLE void Close()
+    {
+        bus.unregisterObject(message().path());
+        --holds;
+    }
+    // The screen saver service's: a hold is a cookie.
+    uint Inhibit(const QString &, const QString &)
+    {
+        ++holds;
+        return ++made;
+    }
+    void UnInhibit(uint) { --holds; }
+
+private:
+    const QString service;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    int made = 0;
+};
+
 class PlayerTest : public QObject
 {
     Q_OBJECT
@@ -59,6 +128,9 @@ private slots:
     void withoutMusicStaysOpenUntilClosed();
     void closingEndsTheProcessAtOnce_data();
     void closingEndsTheProcessAtOnce();
+    void spacePausesAndIdleWaits_data();
+    void spacePausesAndIdleWaits();
+    void pointerHidesAtRest();
 };
 
 void PlayerTest::showPlaysToTheEndAndExits_data()
@@ -175,22 +247,29 @@ void PlayerTest::closingEndsTheProcessAtOnce_data()
 {
     QTest::addColumn<int>("tuneSeconds");
     QTest::addColumn<int>("closeAtMs");
+    // Empty for the window manager's close.
+    QTest::addColumn<QString>("key");
     // Short music is read to its end long before it has played; a window closed while the
     // media back end holds that end used to keep the process for the rest of the music.
-    QTest::newRow("5 s, early") << 5 << 1000;
-    QTest::newRow("5 s, after the end") << 5 << 7000;
-    QTest::newRow("10 s, early") << 10 << 2000;
-    QTest::newRow("10 s, mid-way") << 10 << 5000;
-    QTest::newRow("20 s, mid-way") << 20 << 11500;
-    QTest::newRow("20 s, later") << 20 << 12000;
-    QTest::newRow("20 s, near the end") << 20 << 12500;
-    QTest::newRow("80 s, early") << 80 << 4000;
+    QTest::newRow("5 s, early") << 5 << 1000 << QString();
+    QTest::newRow("5 s, after the end") << 5 << 7000 << QString();
+    QTest::newRow("10 s, early") << 10 << 2000 << QString();
+    QTest::newRow("10 s, mid-way") << 10 << 5000 << QString();
+    QTest::newRow("20 s, mid-way") << 20 << 11500 << QString();
+    QTest::newRow("20 s, later") << 20 << 12000 << QString();
+    QTest::newRow("20 s, near the end") << 20 << 12500 << QString();
+    QTest::newRow("80 s, early") << 80 << 4000 << QString();
+    // The viewer's keys end the show as the window manager's close does.
+    QTest::newRow("80 s, Esc") << 80 << 4000 << "Escape";
+    QTest::newRow("80 s, Q") << 80 << 4000 << "q";
+    QTest::newRow("5 s, after the end, Esc") << 5 << 7000 << "Escape";
 }
 
 void PlayerTest::closingEndsTheProcessAtOnce()
 {
     QFETCH(int, tuneSeconds);
     QFETCH(int, closeAtMs);
+    QFETCH(QString, key);
     QTemporaryDir data;
     QVERIFY(TestMedia::writeShow(data.path(), tuneSeconds));
     X11Session x11;
@@ -199,7 +278,78 @@ void PlayerTest::closingEndsTheProcessAtOnce()
     const qint64 wait = closeAtMs - player.elapsed();
     if (wait > 0)
         QTest::qWait(int(wait));
-    VERIFY_NO_PROBLEM(player.closes(x11, kPromptExitMs));
+    VERIFY_NO_PROBLEM(player.closes(x11, kPromptExitMs, key));
+}
+
+void PlayerTest::spacePausesAndIdleWaits_data()
+{
+    QTest::addColumn<QString>("service");
+    QTest::newRow("desktop portal") << IdleStandIn::kPortal;
+    QTest::newRow("screen saver service") << IdleStandIn::kScreenSaver;
+    // Where nothing on the session bus answers, the X server's own screen saver is held off.
+    QTest::newRow("X server") << QString();
+}
+
+void PlayerTest::spacePausesAndIdleWaits()
+{
+    QFETCH(QString, service);
+    IdleStandIn standIn(service);
+    QVERIFY(standIn.registered);
+    X11Session x11;
+    // The screen would go idle a few seconds after the last key or move: later than the pause's
+    // still pictures are taken, which the blanked screen would change.
+    constexpr int kIdleSeconds = 3;
+    x11.setScreenSaverTimeout(service.isEmpty() ? kIdleSeconds : 0);
+    const auto neverIdle = qScopeGuard([&x11] { x11.setScreenSaverTimeout(0); });
+    const auto held = [&] {
+        if (!service.isEmpty())
+            return QTest::qWaitFor([&] { return standIn.holds == 1; }, PlayerRun::kWindowTimeoutMs);
+        QTest::qWait(kIdleSeconds * 1000 + 1000);
+        return !x11.screenSaverIsOn();
+    };
+    const auto released = [&] {
+        return QTest::qWaitFor(
+            [&] { return service.isEmpty() ? x11.screenSaverIsOn() : standIn.holds == 0; },
+            kIdleSeconds * 2000);
+    };
+    QTemporaryDir data;
+    QVERIFY(TestMedia::writeMovingShow(data.path()));
+    PlayerRun player(data.path());
+    VERIFY_NO_PROBLEM(player.showsFullScreen(x11));
+
+    for (int resumed = 0; resumed < 2; ++resumed) {
+        QVERIFY2(held(), "the screen may go idle while the music plays");
+        const QImage playing = x11.grabScreen();
+        QTRY_VERIFY(x11.grabScreen() != playing);
+        if (resumed)
+            break;
+        // Paused, the picture holds still and the screen may go idle.
+        x11.pressKey("space");
+        QTest::qWait(700);
+        const QImage paused = x11.grabScreen();
+        QTest::qWait(700);
+        QVERIFY2(x11.grabScreen() == paused, "the picture moved on in the pause");
+        QVERIFY2(released(), "the screen may not go idle in the pause");
+        x11.pressKey("space");
+    }
+    VERIFY_NO_PROBLEM(player.closes(x11, PlayerRun::kExitTimeoutMs, QStringLiteral("Escape")));
+    QVERIFY2(released(), "the screen may not go idle after the show");
+}
+
+void PlayerTest::pointerHidesAtRest()
+{
+    QTemporaryDir data;
+    QVERIFY(TestMedia::writeShow(data.path(), 0));
+    X11Session x11;
+    PlayerRun player(data.path());
+    VERIFY_NO_PROBLEM(player.showsFullScreen(x11));
+    const QPoint middle(x11.screenSize().width() / 2, x11.screenSize().height() / 2);
+    for (const QPoint &to : {middle, middle + QPoint(40, 30)}) {
+        QTRY_VERIFY2(!x11.pointerShows(), "the pointer stays over the show");
+        x11.movePointer(to);
+        QTRY_VERIFY2(x11.pointerShows(), "the pointer does not come back when the mouse moves");
+    }
+    VERIFY_NO_PROBLEM(player.closes(x11));
 }
 
 QTEST_MAIN(PlayerTest)

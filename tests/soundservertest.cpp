@@ -137,11 +137,7 @@ void SoundServerTest::showIsHeardAndSeen()
     SoundServer server(pipeWire);
     QVERIFY2(server.prepare(), "the sound server did not come up");
     QTemporaryDir data;
-    QVERIFY(TestMedia::writeTune(data.filePath(QStringLiteral("desert.mp3")), 20));
-    // A picture that shows, so that the turning planes change the screen from frame to frame.
-    QVERIFY(TestMedia::ringedDisc(QColor(40, 200, 90, 220), QColor(250, 60, 20, 0), QPointF(32, 32),
-                                  30, 30)
-                .save(data.filePath(QStringLiteral("round.png"))));
+    QVERIFY(TestMedia::writeMovingShow(data.path()));
 
     X11Session x11;
     QProcessEnvironment environment = server.session.environment;

@@ -18,8 +18,10 @@ namespace {
 // A sanitized player on a busy machine can take this long to fill the screen; the wait ends as
 // soon as the band shows.
 constexpr int kShowTimeoutMs = 60000;
+// Each monitor's size in device pixels; two monitors stand side by side on a larger screen.
 constexpr int kScreenWidth = 1280;
 constexpr int kScreenHeight = 720;
+const QSize kTwoMonitorScreen(2600, 800);
 const QString kSocket = QStringLiteral("tovek2-test");
 // What mutter and KWin draw behind the player, and weston's background: none is black, so a
 // see-through pane shows it in the bars.
@@ -35,11 +37,14 @@ enum class Desktop
 // A compositor in a private session, drawing into a virtual X screen of its own, as on a desktop,
 // with XWayland where withX (weston starts it for the first X client; mutter and KWin always offer
 // one). Mutter and KWin start an X client of the suite's own, which learns the session's X display
-// and lays the backdrop over the screen.
+// and lays the backdrop over the screen. Scales holds each monitor's output scale; only mutter
+// gets more than one monitor.
 class Session
 {
 public:
-    Session(Desktop desktop, int scale, bool withX) : desktop(desktop), scale(scale), withX(withX)
+    Session(Desktop desktop, const QString &scales, bool withX)
+        : desktop(desktop), scales(scales), scale(scales.section(QLatin1Char(','), 0, 0).toInt()),
+          monitors(scales.count(QLatin1Char(',')) + 1), withX(withX)
     {
         // XWayland listens where every X server does.
         QDir().mkpath(QStringLiteral("/tmp/.X11-unix"));
@@ -63,10 +68,13 @@ public:
 
     bool start()
     {
-        if (!session.startBus() ||
-            !session.startScreen(QSize(kScreenWidth, kScreenHeight), &screenDisplay))
+        const QSize screen = monitors == 1 ? QSize(kScreenWidth, kScreenHeight) : kTwoMonitorScreen;
+        if (!session.startBus() || !session.startScreen(screen, &screenDisplay))
             return false;
         host = std::make_unique<X11Session>(screenDisplay);
+        // With no window manager on the screen, keys go where the pointer is: on the first
+        // monitor, where it stays, out of the pictures compared.
+        host->movePointer(QPoint(kScreenWidth / 2, kScreenHeight / 2));
         return desktop == Desktop::Weston ? startWeston() : startNested();
     }
 
@@ -86,8 +94,14 @@ public:
         return desktopSession;
     }
 
-    // What the compositor shows: the virtual screen it draws into.
-    QImage grabScreen() { return host->grabScreen(); }
+    // What a monitor of the compositor shows, on the virtual screen it draws into.
+    QImage grabMonitor(int monitor = 0)
+    {
+        return host->grabScreen().copy(monitor * kScreenWidth, 0, kScreenWidth, kScreenHeight);
+    }
+    int monitorCount() const { return monitors; }
+    // A key pressed on the keyboard the compositor reads.
+    void pressKey(const char *name) { host->pressKey(name); }
     QByteArray log() { return session.log(); }
 
 private:
@@ -157,8 +171,9 @@ private:
         if (desktop == Desktop::Gnome) {
             nested.insert(QStringLiteral("MUTTER_DEBUG_DUMMY_MODE_SPECS"),
                           QStringLiteral("%1x%2").arg(kScreenWidth).arg(kScreenHeight));
-            nested.insert(QStringLiteral("MUTTER_DEBUG_DUMMY_MONITOR_SCALES"),
-                          QString::number(scale));
+            nested.insert(QStringLiteral("MUTTER_DEBUG_NUM_DUMMY_MONITORS"),
+                          QString::number(monitors));
+            nested.insert(QStringLiteral("MUTTER_DEBUG_DUMMY_MONITOR_SCALES"), scales);
             arguments = QStringList{QStringLiteral("--nested"), QStringLiteral("--wayland"),
                                     QStringLiteral("--wayland-display=") + kSocket};
         } else {
@@ -219,7 +234,9 @@ private:
     }
 
     const Desktop desktop;
+    const QString scales;
     const int scale;
+    const int monitors;
     const bool withX;
     PrivateSession session;
     QString screenDisplay;
@@ -239,35 +256,44 @@ class WaylandTest : public QObject
 private slots:
     void showReachesTheScreen_data();
     void showReachesTheScreen();
+    void keysReachTheShow_data();
+    void keysReachTheShow();
     void withoutOpenGlSaysWhyAndFails();
 };
 
 void WaylandTest::showReachesTheScreen_data()
 {
     QTest::addColumn<Desktop>("desktop");
-    QTest::addColumn<int>("scale");
+    QTest::addColumn<QString>("scales");
     QTest::addColumn<bool>("withX");
     QTest::addColumn<QString>("setting");
     QTest::addColumn<QString>("value");
 
     const QString none;
-    QTest::newRow("native, no X server") << Desktop::Weston << 1 << false << none << none;
-    QTest::newRow("native, with XWayland") << Desktop::Weston << 1 << true << none << none;
-    QTest::newRow("XWayland chosen") << Desktop::Weston << 1 << true << "QT_QPA_PLATFORM"
+    QTest::newRow("native, no X server") << Desktop::Weston << "1" << false << none << none;
+    QTest::newRow("native, with XWayland") << Desktop::Weston << "1" << true << none << none;
+    QTest::newRow("XWayland chosen") << Desktop::Weston << "1" << true << "QT_QPA_PLATFORM"
                                      << "xcb";
-    QTest::newRow("native at scale 2") << Desktop::Weston << 1 << false << "QT_SCALE_FACTOR"
+    QTest::newRow("native at scale 2") << Desktop::Weston << "1" << false << "QT_SCALE_FACTOR"
                                        << "2";
-    QTest::newRow("weston, output scale 2") << Desktop::Weston << 2 << true << none << none;
-    QTest::newRow("GNOME session") << Desktop::Gnome << 1 << true << none << none;
-    QTest::newRow("GNOME session, output scale 2") << Desktop::Gnome << 2 << true << none << none;
-    QTest::newRow("KDE session") << Desktop::Kde << 1 << true << none << none;
-    QTest::newRow("KDE session, output scale 2") << Desktop::Kde << 2 << true << none << none;
+    QTest::newRow("weston, output scale 2") << Desktop::Weston << "2" << true << none << none;
+    QTest::newRow("GNOME session") << Desktop::Gnome << "1" << true << none << none;
+    QTest::newRow("GNOME session, output scale 2") << Desktop::Gnome << "2" << true << none << none;
+    QTest::newRow("KDE session") << Desktop::Kde << "1" << true << none << none;
+    QTest::newRow("KDE session, output scale 2") << Desktop::Kde << "2" << true << none << none;
+    // The show fills the first of two monitors and leaves the second alone, whichever scale
+    // each has, natively and through XWayland.
+    for (const char *scales : {"1,2", "2,1"}) {
+        for (const char *platform : {"wayland", "xcb"})
+            QTest::addRow("GNOME, two monitors at scales %s, %s", scales, platform)
+                << Desktop::Gnome << scales << true << "QT_QPA_PLATFORM" << platform;
+    }
 }
 
 void WaylandTest::showReachesTheScreen()
 {
     QFETCH(Desktop, desktop);
-    QFETCH(int, scale);
+    QFETCH(QString, scales);
     QFETCH(bool, withX);
     QFETCH(QString, setting);
     QFETCH(QString, value);
@@ -275,10 +301,11 @@ void WaylandTest::showReachesTheScreen()
     QTemporaryDir data;
     // No music keeps the first scene at clock 0; a transparent picture leaves only its band.
     QVERIFY(TestMedia::writeShow(data.path(), 0));
-    Session session(desktop, scale, withX);
+    Session session(desktop, scales, withX);
     const QString missing = session.missingProgram();
     QVERIFY2(missing.isEmpty(), qPrintable(missing));
     QVERIFY2(session.start(), session.log().constData());
+    const QImage secondMonitor = session.monitorCount() > 1 ? session.grabMonitor(1) : QImage();
     QProcessEnvironment environment = session.environment();
     if (!setting.isEmpty())
         environment.insert(setting, value);
@@ -305,7 +332,7 @@ void WaylandTest::showReachesTheScreen()
     QImage screen;
     for (QDeadlineTimer deadline(kShowTimeoutMs); !deadline.hasExpired(); QTest::qWait(500)) {
         QVERIFY2(player.isRunning(), qPrintable(player.state()));
-        screen = session.grabScreen();
+        screen = session.grabMonitor();
         if (bandShown(screen))
             break;
     }
@@ -333,13 +360,61 @@ void WaylandTest::showReachesTheScreen()
                                   .arg(screen.width())
                                   .arg(screen.height())
                                   .arg(columnOf(0), columnOf(screen.width() - 1))));
+    QVERIFY2(session.grabMonitor(1) == secondMonitor || secondMonitor.isNull(),
+             "the show reaches onto the second monitor");
+    // The viewer's Esc reaches the show through the compositor and ends it.
+    session.pressKey("Escape");
+    VERIFY_NO_PROBLEM(player.exitsCleanly());
+}
+
+void WaylandTest::keysReachTheShow_data()
+{
+    QTest::addColumn<Desktop>("desktop");
+    QTest::addColumn<QString>("platform");
+    QTest::newRow("weston") << Desktop::Weston << QString();
+    QTest::newRow("GNOME, through XWayland") << Desktop::Gnome << QString();
+    QTest::newRow("GNOME, native") << Desktop::Gnome << "wayland";
+    QTest::newRow("KDE") << Desktop::Kde << QString();
+}
+
+void WaylandTest::keysReachTheShow()
+{
+    QFETCH(Desktop, desktop);
+    QFETCH(QString, platform);
+    QTemporaryDir data;
+    QVERIFY(TestMedia::writeMovingShow(data.path()));
+    Session session(desktop, QStringLiteral("1"), true);
+    QVERIFY2(session.start(), session.log().constData());
+    QProcessEnvironment environment = session.environment();
+    if (!platform.isEmpty())
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    PlayerRun player(data.path(), environment);
+
+    // Space pauses the moving picture and Space moves it on; Q ends the show.
+    const auto moving = [&] {
+        const QImage before = session.grabMonitor();
+        return QTest::qWaitFor([&] { return session.grabMonitor() != before; }, 2000);
+    };
+    QVERIFY2(QTest::qWaitFor(moving, kShowTimeoutMs), qPrintable(player.state()));
+    // A key pressed before the compositor has given the new window the keyboard goes nowhere.
+    bool paused = false;
+    for (QDeadlineTimer deadline(kShowTimeoutMs); !paused && !deadline.hasExpired();) {
+        session.pressKey("space");
+        QTest::qWait(700);
+        paused = !moving();
+    }
+    QVERIFY2(paused, "the picture moves on after Space");
+    session.pressKey("space");
+    QVERIFY2(moving(), "the picture stood still after the second Space");
+    session.pressKey("q");
+    VERIFY_NO_PROBLEM(player.exitsCleanly());
 }
 
 void WaylandTest::withoutOpenGlSaysWhyAndFails()
 {
     QTemporaryDir data;
     QVERIFY(TestMedia::writeShow(data.path(), 0));
-    Session session(Desktop::Weston, 1, false);
+    Session session(Desktop::Weston, QStringLiteral("1"), false);
     QVERIFY2(session.start(), session.log().constData());
 
     // A Wayland connection through which no OpenGL can be had.

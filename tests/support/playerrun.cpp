@@ -55,11 +55,14 @@ QString PlayerRun::showsFullScreen(X11Session &x11)
         .arg(x11.geometry(shown).height());
 }
 
-QString PlayerRun::closes(X11Session &x11, int timeoutMs)
+QString PlayerRun::closes(X11Session &x11, int timeoutMs, const QString &key)
 {
     if (!isRunning())
         return QStringLiteral("nothing to close: ") + state();
-    x11.requestClose(shown);
+    if (key.isEmpty())
+        x11.requestClose(shown);
+    else
+        x11.pressKey(key.toLatin1().constData());
     return exitsCleanly(timeoutMs);
 }
 

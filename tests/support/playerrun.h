@@ -37,9 +37,9 @@ public:
     // Waits for the window titled "Tovek2" to be shown full screen over the whole screen.
     QString showsFullScreen(X11Session &x11);
     X11Session::WindowId window() const { return shown; }
-    // Asks the window to close as a window manager does, and expects the player to exit with
-    // status 0 within timeoutMs.
-    QString closes(X11Session &x11, int timeoutMs = kExitTimeoutMs);
+    // Asks the window to close as a window manager does, or presses the key named, and expects
+    // the player to exit with status 0 within timeoutMs.
+    QString closes(X11Session &x11, int timeoutMs = kExitTimeoutMs, const QString &key = QString());
     // Expects the player to exit with status 0 within timeoutMs of now.
     QString exitsCleanly(int timeoutMs = kExitTimeoutMs);
 

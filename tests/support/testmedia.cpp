@@ -44,6 +44,13 @@ bool writeShow(const QString &folder, double tuneSeconds)
            writeUniformPicture(show.filePath(QStringLiteral("round.png")), 0);
 }
 
+bool writeMovingShow(const QString &folder)
+{
+    return writeShow(folder, 20) &&
+           ringedDisc(QColor(40, 200, 90, 220), QColor(250, 60, 20, 0), QPointF(32, 32), 30, 30)
+               .save(QDir(folder).filePath(QStringLiteral("round.png")));
+}
+
 QImage ringedDisc(const QColor &middle, const QColor &edge, QPointF centre, double radiusX,
                   double radiusY)
 {

@@ -19,6 +19,9 @@ bool writeUniformPicture(const QString &path, QRgb colour, int side = 16);
 // A show in folder: a tune of the given length as "desert.mp3" (none for 0 s) and a fully
 // transparent "round.png", which leaves only each scene's band on the screen.
 bool writeShow(const QString &folder, double tuneSeconds);
+// A show in folder whose picture changes from frame to frame: a 20-s tune and a picture that
+// shows on the turning planes.
+bool writeMovingShow(const QString &folder);
 // A 64 x 64 picture with transparent corners and a soft ellipse of rings, white at its centre
 // through middle to a transparent edge colour, so that the alpha test, blending and the
 // texture coordinates all show in a frame.

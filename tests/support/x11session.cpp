@@ -11,6 +11,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/extensions/scrnsaver.h>
 
 namespace {
 constexpr int kPollMs = 50;
@@ -140,6 +143,48 @@ QImage X11Session::grabScreen()
                              .copy();
     XDestroyImage(shot);
     return image;
+}
+
+void X11Session::pressKey(const char *name)
+{
+    const KeyCode key = XKeysymToKeycode(display, XStringToKeysym(name));
+    XTestFakeKeyEvent(display, key, True, CurrentTime);
+    XTestFakeKeyEvent(display, key, False, CurrentTime);
+    XFlush(display);
+}
+
+void X11Session::movePointer(const QPoint &to)
+{
+    XTestFakeMotionEvent(display, -1, to.x(), to.y(), CurrentTime);
+    XFlush(display);
+}
+
+bool X11Session::pointerShows()
+{
+    XFixesCursorImage *cursor = XFixesGetCursorImage(display);
+    if (!cursor)
+        return false;
+    // Each pixel is ARGB in a long.
+    const unsigned long *pixels = cursor->pixels;
+    const bool shows = std::any_of(pixels, pixels + cursor->width * cursor->height,
+                                   [](unsigned long pixel) { return (pixel >> 24) != 0; });
+    XFree(cursor);
+    return shows;
+}
+
+void X11Session::setScreenSaverTimeout(int seconds)
+{
+    XSetScreenSaver(display, seconds, 0, DontPreferBlanking, AllowExposures);
+    // The screen has been idle since the last input: it starts counting anew.
+    XResetScreenSaver(display);
+    XFlush(display);
+}
+
+bool X11Session::screenSaverIsOn()
+{
+    XScreenSaverInfo info = {};
+    return XScreenSaverQueryInfo(display, DefaultRootWindow(display), &info) &&
+           info.state == ScreenSaverOn;
 }
 
 QString X11Session::exposureProblem(QWidget *window)

@@ -33,6 +33,17 @@ public:
     void requestClose(WindowId window);
     QImage grabScreen();
 
+    // Input as a user gives it, through the XTEST extension: a key (named as X names it,
+    // "Escape", "space", "q") pressed and let go where the keyboard's focus is, and the pointer
+    // moved to a point of the screen.
+    void pressKey(const char *name);
+    void movePointer(const QPoint &to);
+    // Whether the pointer shows any pixel where it stands (XFIXES' cursor image).
+    bool pointerShows();
+    // The server's own screen saver: how long the screen may idle, and whether it has started.
+    void setScreenSaverTimeout(int seconds);
+    bool screenSaverIsOn();
+
     // Empty once the window shows on the screen, waiting as long as a busy machine's window
     // manager can take (far longer than QtTest's default); otherwise the screen's window tree,
     // which tells whether the window manager ever framed and mapped it.
