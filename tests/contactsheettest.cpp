@@ -1,19 +1,13 @@
 // tovek2-still's contact sheet: frames in a grid, each cell the frame rendered alone and
 // scaled smoothly to the cell.
 #include "testmedia.h"
+#include "toolrun.h"
 
 #include <QPainter>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-
-struct Run
-{
-    int exitCode;
-    QString errors;
-};
 
 QImage shapedPicture()
 {
@@ -40,7 +34,7 @@ private slots:
     void badSheetOptionsFail();
 
 private:
-    Run still(const QStringList &arguments);
+    ToolRun still(const QStringList &arguments);
     QImage frameAlone(int clock, const QSize &size, const QSize &cell);
 
     QTemporaryDir folder;
@@ -52,21 +46,15 @@ void ContactSheetTest::initTestCase()
     QVERIFY(shapedPicture().save(folder.filePath(QStringLiteral("round.png")), "PNG"));
 }
 
-Run ContactSheetTest::still(const QStringList &arguments)
+ToolRun ContactSheetTest::still(const QStringList &arguments)
 {
-    QProcess process;
-    process.setWorkingDirectory(folder.path());
-    process.start(QStringLiteral(TOVEK2_STILL), arguments);
-    if (!process.waitForFinished(120000))
-        return {-1, QStringLiteral("tovek2-still did not finish")};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardError())};
+    return ToolRun::of(QStringLiteral(TOVEK2_STILL), arguments, folder.path(), 120000);
 }
 
 QImage ContactSheetTest::frameAlone(int clock, const QSize &size, const QSize &cell)
 {
     const QString file = folder.filePath(QStringLiteral("alone-%1.png").arg(clock));
-    const Run run =
+    const ToolRun run =
         still({QStringLiteral("--clock"), QString::number(clock), QStringLiteral("--size"),
                QStringLiteral("%1x%2").arg(size.width()).arg(size.height()),
                QStringLiteral("--output"), file});
@@ -89,8 +77,8 @@ void ContactSheetTest::cellsHoldTheFramesInOrder()
         QStringLiteral("--output"), folder.filePath(QStringLiteral("four.png"))};
     for (int clock : clocks)
         arguments << QStringLiteral("--clock") << QString::number(clock);
-    const Run run = still(arguments);
-    QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+    const ToolRun run = still(arguments);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errorText()));
 
     const QImage sheet =
         QImage(folder.filePath(QStringLiteral("four.png"))).convertToFormat(QImage::Format_RGB32);
@@ -113,10 +101,10 @@ void ContactSheetTest::sheetShowsTheWholeShowByDefault()
 {
     const QSize size(160, 90);
     const QSize cell(80, 45);
-    const Run run =
+    const ToolRun run =
         still({QStringLiteral("--sheet"), QStringLiteral("5"), QStringLiteral("--size"),
                QStringLiteral("160x90"), QStringLiteral("--cell"), QStringLiteral("80x45")});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.errorText()));
 
     const QImage sheet = QImage(folder.filePath(QStringLiteral("contact-sheet.png")))
                              .convertToFormat(QImage::Format_RGB32);
@@ -151,10 +139,11 @@ void ContactSheetTest::badSheetOptionsFail()
 {
     QFETCH(QStringList, arguments);
     const QString output = folder.filePath(QStringLiteral("bad.png"));
-    const Run run = still(arguments + QStringList{QStringLiteral("--output"), output});
+    const ToolRun run = still(arguments + QStringList{QStringLiteral("--output"), output});
     QVERIFY(run.exitCode != 0);
-    QVERIFY2(run.errors.startsWith(QLatin1String("tovek2-still: ")), qPrintable(run.errors));
-    QCOMPARE(run.errors.count(QLatin1Char('\n')), 1);
+    QVERIFY2(run.errorText().startsWith(QLatin1String("tovek2-still: ")),
+             qPrintable(run.errorText()));
+    QCOMPARE(run.errorText().count(QLatin1Char('\n')), 1);
     QVERIFY(!QFile::exists(output));
 }
 

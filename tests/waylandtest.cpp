@@ -5,6 +5,7 @@
 #include "playerrun.h"
 #include "privatesession.h"
 #include "testmedia.h"
+#include "toolrun.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -50,32 +51,22 @@ public:
         QDir().mkpath(QStringLiteral("/tmp/.X11-unix"));
     }
 
-    // The program the desktop needs that is not installed, with the package ./run-tests
-    // installs it from; empty where all is installed.
-    QString missingProgram() const
+    // Starts the session; what went wrong, if anything: a program ./run-tests installs that is
+    // missing, named with its package, or what the servers printed.
+    QString start()
     {
-        const QList<QPair<QString, QString>> needed = {
-            {compositorProgram(), compositorPackage()},
-            {QStringLiteral("Xvfb"), QStringLiteral("xvfb")},
-            {QStringLiteral("dbus-daemon"), QStringLiteral("dbus-daemon")},
-            {QStringLiteral("xmessage"), QStringLiteral("x11-utils")}};
-        for (const auto &program : needed)
-            if (QStandardPaths::findExecutable(program.first).isEmpty())
-                return QStringLiteral("%1 is not installed (Debian package %2)")
-                    .arg(program.first, program.second);
-        return QString();
-    }
-
-    bool start()
-    {
+        const QString missing = missingProgram();
+        if (!missing.isEmpty())
+            return missing;
         const QSize screen = monitors == 1 ? QSize(kScreenWidth, kScreenHeight) : kTwoMonitorScreen;
         if (!session.startBus() || !session.startScreen(screen, &screenDisplay))
-            return false;
+            return QString::fromLocal8Bit(session.log());
         host = std::make_unique<X11Session>(screenDisplay);
         // With no window manager on the screen, keys go where the pointer is: on the first
         // monitor, where it stays, out of the pictures compared.
         host->movePointer(QPoint(kScreenWidth / 2, kScreenHeight / 2));
-        return desktop == Desktop::Weston ? startWeston() : startNested();
+        const bool started = desktop == Desktop::Weston ? startWeston() : startNested();
+        return started ? QString() : QString::fromLocal8Bit(session.log());
     }
 
     // A desktop session's environment: the player chooses its platform as it would there.
@@ -102,9 +93,23 @@ public:
     int monitorCount() const { return monitors; }
     // A key pressed on the keyboard the compositor reads.
     void pressKey(const char *name) { host->pressKey(name); }
-    QByteArray log() { return session.log(); }
 
 private:
+    // A program the desktop needs that is not installed, with the package it comes in.
+    QString missingProgram() const
+    {
+        const QList<QPair<QString, QString>> needed = {
+            {compositorProgram(), compositorPackage()},
+            {QStringLiteral("Xvfb"), QStringLiteral("xvfb")},
+            {QStringLiteral("dbus-daemon"), QStringLiteral("dbus-daemon")},
+            {QStringLiteral("xmessage"), QStringLiteral("x11-utils")}};
+        for (const auto &program : needed)
+            if (QStandardPaths::findExecutable(program.first).isEmpty())
+                return QStringLiteral("%1 is not installed (Debian package %2)")
+                    .arg(program.first, program.second);
+        return QString();
+    }
+
     QString compositorProgram() const
     {
         switch (desktop) {
@@ -302,9 +307,7 @@ void WaylandTest::showReachesTheScreen()
     // No music keeps the first scene at clock 0; a transparent picture leaves only its band.
     QVERIFY(TestMedia::writeShow(data.path(), 0));
     Session session(desktop, scales, withX);
-    const QString missing = session.missingProgram();
-    QVERIFY2(missing.isEmpty(), qPrintable(missing));
-    QVERIFY2(session.start(), session.log().constData());
+    VERIFY_NO_PROBLEM(session.start());
     const QImage secondMonitor = session.monitorCount() > 1 ? session.grabMonitor(1) : QImage();
     QProcessEnvironment environment = session.environment();
     if (!setting.isEmpty())
@@ -384,28 +387,29 @@ void WaylandTest::keysReachTheShow()
     QTemporaryDir data;
     QVERIFY(TestMedia::writeMovingShow(data.path()));
     Session session(desktop, QStringLiteral("1"), true);
-    QVERIFY2(session.start(), session.log().constData());
+    VERIFY_NO_PROBLEM(session.start());
     QProcessEnvironment environment = session.environment();
     if (!platform.isEmpty())
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     PlayerRun player(data.path(), environment);
 
     // Space pauses the moving picture and Space moves it on; Q ends the show.
-    const auto moving = [&] {
+    const auto movesWithin = [&](int ms) {
         const QImage before = session.grabMonitor();
-        return QTest::qWaitFor([&] { return session.grabMonitor() != before; }, 2000);
+        return QTest::qWaitFor([&] { return session.grabMonitor() != before; }, ms);
     };
-    QVERIFY2(QTest::qWaitFor(moving, kShowTimeoutMs), qPrintable(player.state()));
-    // A key pressed before the compositor has given the new window the keyboard goes nowhere.
+    QVERIFY2(movesWithin(kShowTimeoutMs), qPrintable(player.state()));
+    // A key pressed before the compositor has given the new window the keyboard goes nowhere;
+    // one that arrives pauses the picture within a second.
     bool paused = false;
     for (QDeadlineTimer deadline(kShowTimeoutMs); !paused && !deadline.hasExpired();) {
         session.pressKey("space");
-        QTest::qWait(700);
-        paused = !moving();
+        QTest::qWait(1000);
+        paused = !movesWithin(2000);
     }
     QVERIFY2(paused, "the picture moves on after Space");
     session.pressKey("space");
-    QVERIFY2(moving(), "the picture stood still after the second Space");
+    QVERIFY2(movesWithin(kShowTimeoutMs), "the picture stood still after the second Space");
     session.pressKey("q");
     VERIFY_NO_PROBLEM(player.exitsCleanly());
 }
@@ -415,24 +419,20 @@ void WaylandTest::withoutOpenGlSaysWhyAndFails()
     QTemporaryDir data;
     QVERIFY(TestMedia::writeShow(data.path(), 0));
     Session session(Desktop::Weston, QStringLiteral("1"), false);
-    QVERIFY2(session.start(), session.log().constData());
+    VERIFY_NO_PROBLEM(session.start());
 
     // A Wayland connection through which no OpenGL can be had.
     QProcessEnvironment environment = session.environment();
     environment.insert(QStringLiteral("QT_WAYLAND_CLIENT_BUFFER_INTEGRATION"),
                        QStringLiteral("none"));
-    QProcess player;
-    player.setProcessEnvironment(environment);
-    player.setWorkingDirectory(data.path());
-    player.start(QStringLiteral(TOVEK2_PLAYER), QStringList());
-    QVERIFY2(player.waitForFinished(PrivateSession::kStartTimeoutMs),
-             "the player sat on a screen it cannot draw");
-    QCOMPARE(player.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(player.exitCode(), 1);
-    const QStringList lines = QString::fromLocal8Bit(player.readAllStandardError())
-                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QVERIFY(lines.contains(
-        QStringLiteral("tovek2: this display offers no OpenGL to draw the show with")));
+    const ToolRun player = ToolRun::of(QStringLiteral(TOVEK2_PLAYER), {}, data.path(),
+                                       PrivateSession::kStartTimeoutMs, environment);
+    QCOMPARE(player.exitStatus, QProcess::NormalExit);
+    QCOMPARE(player.exitCode, 1);
+    QVERIFY(player.errorText()
+                .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                .contains(
+                    QStringLiteral("tovek2: this display offers no OpenGL to draw the show with")));
 }
 
 QTEST_GUILESS_MAIN(WaylandTest)
