@@ -52,6 +52,17 @@ QString describeBandAt(const QImage &screen, int y)
     return TestMedia::describe(screen.pixel(2, y));
 }
 
+// The test's environment with the Phonon back end whose plugin is backEnd chosen; with none,
+// the player chooses.
+QProcessEnvironment withBackEnd(const QString &backEnd)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("PHONON_BACKEND"));
+    if (!backEnd.isEmpty())
+        environment.insert(QStringLiteral("PHONON_BACKEND"), QFileInfo(backEnd).baseName());
+    return environment;
+}
+
 } // namespace
 
 // Stands in for the desktop's idle inhibition on the session bus, as the desktop portal (GNOME)
@@ -156,10 +167,7 @@ void PlayerTest::showPlaysToTheEndAndExits()
     // A fully transparent picture leaves only the band of each scene on the screen.
     QVERIFY(TestMedia::writeShow(data.path(), 78));
     X11Session x11;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("PHONON_BACKEND"));
-    if (!backEnd.isEmpty())
-        environment.insert(QStringLiteral("PHONON_BACKEND"), QFileInfo(backEnd).baseName());
+    QProcessEnvironment environment = withBackEnd(backEnd);
     const FrameLog frames(data.filePath(QStringLiteral("frames.log")));
     frames.attach(&environment);
     PlayerRun player(data.path(), environment);
@@ -288,15 +296,24 @@ void PlayerTest::closingEndsTheProcessAtOnce()
 void PlayerTest::spacePausesAndIdleWaits_data()
 {
     QTest::addColumn<QString>("service");
-    QTest::newRow("desktop portal") << IdleStandIn::kPortal;
-    QTest::newRow("screen saver service") << IdleStandIn::kScreenSaver;
+    QTest::addColumn<QString>("backEnd");
+    QTest::newRow("desktop portal") << IdleStandIn::kPortal << QString();
+    QTest::newRow("screen saver service") << IdleStandIn::kScreenSaver << QString();
     // Where nothing on the session bus answers, the X server's own screen saver is held off.
-    QTest::newRow("X server") << QString();
+    QTest::newRow("X server") << QString() << QString();
+    // Carried frames stop in the pause too.
+    QTest::newRow("desktop portal, VLC chosen")
+        << IdleStandIn::kPortal << PhononBackEnds::installed(QStringLiteral("phonon_vlc"));
 }
 
 void PlayerTest::spacePausesAndIdleWaits()
 {
     QFETCH(QString, service);
+    QFETCH(QString, backEnd);
+#ifdef TOVEK2_SANITIZED
+    if (!backEnd.isEmpty())
+        QSKIP("VLC's back end leaks at exit, which the leak checker would count against us");
+#endif
     IdleStandIn standIn(service);
     QVERIFY(standIn.registered);
     X11Session x11;
@@ -318,7 +335,7 @@ void PlayerTest::spacePausesAndIdleWaits()
     };
     QTemporaryDir data;
     QVERIFY(TestMedia::writeMovingShow(data.path()));
-    PlayerRun player(data.path());
+    PlayerRun player(data.path(), withBackEnd(backEnd));
     VERIFY_NO_PROBLEM(player.showsFullScreen(x11));
 
     for (int resumed = 0; resumed < 2; ++resumed) {
