@@ -48,10 +48,11 @@ void IdleInhibitor::setInhibited(bool inhibited)
         release(false);
 }
 
-template <typename Reply>
-void IdleInhibitor::whenAnswered(QDBusPendingCallWatcher *watcher, Reply reply)
+template <typename Reply> void IdleInhibitor::ask(const QDBusMessage &request, Reply reply)
 {
     asking = true;
+    auto *watcher =
+        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(request), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, reply](QDBusPendingCallWatcher *answered) {
                 asking = false;
@@ -66,9 +67,7 @@ void IdleInhibitor::askPortal()
         kPortalService, QStringLiteral("/org/freedesktop/portal/desktop"),
         QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
     inhibit << QString() << kPortalInhibitIdle << QVariantMap{{QStringLiteral("reason"), reason()}};
-    auto *watcher =
-        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(inhibit), this);
-    whenAnswered(watcher, [this](QDBusPendingCallWatcher *answered) {
+    ask(inhibit, [this](QDBusPendingCallWatcher *answered) {
         const QDBusPendingReply<QDBusObjectPath> request = *answered;
         if (request.isError())
             return askScreenSaver();
@@ -83,9 +82,7 @@ void IdleInhibitor::askScreenSaver()
         kScreenSaverService, QStringLiteral("/org/freedesktop/ScreenSaver"), kScreenSaverService,
         QStringLiteral("Inhibit"));
     inhibit << QCoreApplication::applicationName() << reason();
-    auto *watcher =
-        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(inhibit), this);
-    whenAnswered(watcher, [this](QDBusPendingCallWatcher *answered) {
+    ask(inhibit, [this](QDBusPendingCallWatcher *answered) {
         const QDBusPendingReply<uint> cookie = *answered;
         if (cookie.isError())
             return suspendX11ScreenSaver();

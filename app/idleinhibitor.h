@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QString>
 
-class QDBusPendingCallWatcher;
+class QDBusMessage;
 struct _XDisplay;
 
 // Holds the desktop's idle off (screen saver, blanking) while asked to, through whatever the
@@ -36,8 +36,9 @@ private:
     // Keeps the hold that came, or lets it go at once when it is no longer wanted.
     void held(Hold kind);
     void release(bool waitForTheDesktop);
-    // Calls back with the reply, on this thread, once it comes.
-    template <typename Reply> void whenAnswered(QDBusPendingCallWatcher *watcher, Reply reply);
+    // Sends request on the session bus and calls reply with the answer, on this thread, once
+    // it comes.
+    template <typename Reply> void ask(const QDBusMessage &request, Reply reply);
 
     bool wanted = false;
     bool asking = false;
