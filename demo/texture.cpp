@@ -2,13 +2,15 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QIODevice>
 #include <QImage>
 #include <QImageReader>
 #include <QString>
+#include <QVector>
 
 #include <GL/gl.h>
 
-#include <cstring>
+#include <cstdlib>
 #include <memory>
 #include <new>
 
@@ -28,10 +30,15 @@ constexpr int kPcxMaxSide = 8192;
 constexpr uchar kPcxRunFlag = 0xC0;
 constexpr int kTransparentIndex = 255;
 
+// Made once and shared: it is the same for every picture that fails, and filling a quarter
+// megabyte for each was most of the time that trying a damaged file took.
 QImage placeholder()
 {
-    QImage image(kPlaceholderSize, kPlaceholderSize, QImage::Format_ARGB32);
-    image.fill(kOpaqueRed);
+    static const QImage image = [] {
+        QImage red(kPlaceholderSize, kPlaceholderSize, QImage::Format_ARGB32);
+        red.fill(kOpaqueRed);
+        return red;
+    }();
     return image;
 }
 
@@ -78,20 +85,43 @@ void decodeRuns(const uchar *data, qint64 length, uchar *pixels, qint64 count)
     }
 }
 
-// An empty picture (a side of 0) is a null QImage with no rows to fill.
-QImage indexedPicture(int width, int height, const uchar *palette, const uchar *pixels)
+void releasePixels(void *pixels)
 {
-    QImage image(width, height, QImage::Format_Indexed8);
-    if (image.isNull())
+    std::free(pixels);
+}
+
+// The picture with its indices decoded straight into its memory, rows one after another
+// without padding as the data codes them. The memory comes zeroed from the allocator, so the
+// pixels that the data never reaches are index 0 without a pass over them: a large picture
+// with little data costs only the pages its data fills. An empty picture (a side of 0) is a
+// null QImage, and so is one whose memory cannot be had.
+QImage indexedPicture(int width, int height, const uchar *palette, const uchar *data, qint64 length)
+{
+    const qint64 count = qint64(width) * height;
+    if (count == 0)
+        return QImage();
+    auto *pixels = static_cast<uchar *>(std::calloc(size_t(count), 1));
+    if (!pixels)
+        return QImage();
+    QImage image(pixels, width, height, width, QImage::Format_Indexed8, releasePixels, pixels);
+    if (image.isNull()) {
+        releasePixels(pixels);
         return image;
+    }
+    decodeRuns(data, length, pixels, count);
+    QVector<QRgb> colours(256);
     for (int index = 0; index < 256; ++index) {
         const uchar *rgb = palette + 3 * index;
         const int alpha = index == kTransparentIndex ? 0 : 255;
-        image.setColor(index, qRgba(rgb[0], rgb[1], rgb[2], alpha));
+        colours[index] = qRgba(rgb[0], rgb[1], rgb[2], alpha);
     }
-    for (int y = 0; y < height; ++y)
-        std::memcpy(image.scanLine(y), pixels + qint64(y) * width, width);
+    image.setColorTable(colours);
     return image;
+}
+
+bool readExactly(QIODevice &device, void *bytes, qint64 count)
+{
+    return device.read(static_cast<char *>(bytes), count) == count;
 }
 
 // Asks the proxy texture whether the GL can hold a texture of this size: it answers for the
@@ -119,9 +149,9 @@ bool glErrorsClear()
 // Qt's reading, with the format Qt detects. A few hundred bytes of JPEG can claim 65000 x
 // 65000 pixels, which Qt would fill, gigabytes of them, before the upload finds that no
 // texture holds them; such a picture is left unread.
-QImage qtPicture(const QString &fileName, int largestSide)
+QImage qtPicture(QIODevice &device, int largestSide)
 {
-    QImageReader reader(fileName);
+    QImageReader reader(&device);
     const QSize claimed = reader.size();
     if (claimed.width() > largestSide || claimed.height() > largestSide)
         return QImage();
@@ -148,8 +178,16 @@ QImage Texture::picture(const QString &fileName, int largestSide)
     // a picture.
     if (!QFileInfo(fileName).isFile())
         return placeholder();
-    QImage image = qtPicture(fileName, largestSide);
-    if (image.isNull() && !readPcx(fileName, image))
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return placeholder();
+    return picture(file, largestSide);
+}
+
+QImage Texture::picture(QIODevice &device, int largestSide)
+{
+    QImage image = qtPicture(device, largestSide);
+    if (image.isNull() && !readPcx(device, image))
         image = placeholder();
     return image;
 }
@@ -192,39 +230,38 @@ bool Texture::upload(const QImage &image)
 
 bool Texture::readPcx(const QString &fileName, QImage &image)
 {
-    uchar header[kPcxHeaderSize];
     QFile file(fileName);
     // A file that cannot be opened is rejected like a short one, without reading from it.
-    if (!file.open(QIODevice::ReadOnly))
+    return file.open(QIODevice::ReadOnly) && readPcx(file, image);
+}
+
+bool Texture::readPcx(QIODevice &device, QImage &image)
+{
+    // The size test needs a file or a buffer, not a stream; after Qt's readers have tried the
+    // device, reading starts again from its first byte.
+    if (!device.isReadable() || device.isSequential() || !device.seek(0))
         return false;
-    const qint64 fileSize = file.size();
-    const qint64 headerRead = file.read(reinterpret_cast<char *>(header), kPcxHeaderSize);
-    if (headerRead != kPcxHeaderSize || fileSize < kPcxMinFileSize || fileSize > kPcxMaxFileSize)
+    const qint64 fileSize = device.size();
+    uchar header[kPcxHeaderSize];
+    if (!readExactly(device, header, kPcxHeaderSize) || fileSize < kPcxMinFileSize ||
+        fileSize > kPcxMaxFileSize)
         return false;
     const int w = windowSide(header, 4);
     const int h = windowSide(header, 6);
     if (!headerAccepted(header, w, h))
         return false;
 
-    const qint64 dataLength = fileSize - kPcxMinFileSize;
-    const qint64 pixelCount = qint64(w) * h;
-    std::unique_ptr<uchar[]> data(new (std::nothrow) uchar[dataLength]);
-    std::unique_ptr<uchar[]> pixels(new (std::nothrow) uchar[pixelCount]());
-    if (!data || !pixels)
-        return false;
-    if (file.read(reinterpret_cast<char *>(data.get()), dataLength) != dataLength)
-        return false;
-    decodeRuns(data.get(), dataLength, pixels.get(), pixelCount);
-
     // The marker byte before the palette is read but not examined.
+    const qint64 dataLength = fileSize - kPcxMinFileSize;
+    std::unique_ptr<uchar[]> data(new (std::nothrow) uchar[dataLength]);
     char marker;
     uchar palette[kPcxPaletteSize];
-    if (file.read(&marker, 1) != 1 ||
-        file.read(reinterpret_cast<char *>(palette), kPcxPaletteSize) != kPcxPaletteSize)
+    if (!data || !readExactly(device, data.get(), dataLength) || !readExactly(device, &marker, 1) ||
+        !readExactly(device, palette, kPcxPaletteSize))
         return false;
 
-    QImage picture = indexedPicture(w, h, palette, pixels.get());
-    if (picture.isNull() && pixelCount > 0)
+    const QImage picture = indexedPicture(w, h, palette, data.get(), dataLength);
+    if (picture.isNull() && qint64(w) * h > 0)
         return false;
     image = picture;
     return true;

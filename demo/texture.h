@@ -4,6 +4,7 @@
 #include <QRgb>
 #include <QtGlobal>
 
+class QIODevice;
 class QImage;
 class QString;
 
@@ -21,9 +22,14 @@ public:
     // opaque red placeholder. Qt does not decode a picture whose header claims a side above
     // largestSide. Needs no GL context.
     static QImage picture(const QString &fileName, int largestSide);
+    // The same from a file or a buffer in memory just opened for reading.
+    static QImage picture(QIODevice &device, int largestSide);
 
     // Reads an 8-bit paletted run-length-coded (PCX) picture; leaves image as it was on failure.
     static bool readPcx(const QString &fileName, QImage &image);
+    // The same from the whole of a file or a buffer in memory open for reading, from its
+    // first byte whatever its position.
+    static bool readPcx(QIODevice &device, QImage &image);
     // Texels to add to size to reach the next power of two that is at least 4.
     static int paddingFor(int size);
     // 0xAARRGGBB to 0xAABBGGRR: the bytes red, green, blue, alpha in little-endian memory.

@@ -1,7 +1,8 @@
-// tovek2-fuzz-seeds: writes the picture fuzzer's starting corpus into a folder: well-formed
-// paletted pictures of several sizes, paletted files with edge-case headers and data, and a
-// small picture in every format Qt can write.
+// tovek2-fuzz-seeds: writes the fuzz targets' starting corpus into a folder: well-formed
+// paletted pictures of several sizes, the unit suites' paletted files with edge-case headers
+// and data, their JPEGs claiming sizes, and a small picture in every format Qt can write.
 #include "pcxfile.h"
+#include "testmedia.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
@@ -69,12 +70,31 @@ QVector<Seed> palettedSeeds()
     // Empty pictures and the largest sides, with almost no data.
     seeds.append({QStringLiteral("pcx-no-width"), sized(0, 4, QByteArray(1, '\x00')).bytes()});
     seeds.append({QStringLiteral("pcx-no-height"), sized(4, 0, QByteArray(1, '\x00')).bytes()});
+    // The widest side, in as many pixels as the fuzz targets read.
     seeds.append(
-        {QStringLiteral("pcx-8192x8192"), sized(8192, 8192, QByteArray("\xFF\x11", 2)).bytes()});
+        {QStringLiteral("pcx-8192x16"), sized(8192, 16, QByteArray("\xFF\x11", 2)).bytes()});
     seeds.append({QStringLiteral("pcx-8193-wide"), sized(8193, 1, QByteArray(1, '\x00')).bytes()});
+    seeds.append(
+        {QStringLiteral("pcx-longest-run"), sized(8, 8, QByteArray("\xFF\x2A\x11", 3)).bytes()});
+
+    // Windows and fields that the size does not come from.
     PcxFile inverted;
     inverted.setWindow(10, 0, 2, 0);
     seeds.append({QStringLiteral("pcx-inverted-window"), inverted.bytes()});
+    PcxFile offOrigin;
+    offOrigin.setWindow(10, 20, 8201, 22);
+    seeds.append({QStringLiteral("pcx-window-off-origin"), offOrigin.bytes()});
+    PcxFile highWords;
+    highWords.setWindow(0x7FF8, 0xFFFE, 0x8007, 0xFFFF);
+    seeds.append({QStringLiteral("pcx-window-high-words"), highWords.bytes()});
+    PcxFile unreadFields;
+    unreadFields.setSize(4, 2);
+    unreadFields.setResolution(9000, 9000);
+    for (int offset = 16; offset < 64; ++offset)
+        unreadFields.setHeaderByte(offset, 0xFF);
+    for (int offset = 66; offset < PcxFile::kHeaderSize; ++offset)
+        unreadFields.setHeaderByte(offset, 0xAB);
+    seeds.append({QStringLiteral("pcx-unread-fields"), unreadFields.bytes()});
 
     // Header bytes one off from what the reader accepts.
     PcxFile version;
@@ -91,6 +111,7 @@ QVector<Seed> palettedSeeds()
     const QByteArray shortest = withData(PcxFile(), QByteArray()).bytes();
     seeds.append({QStringLiteral("pcx-897-bytes"), shortest});
     seeds.append({QStringLiteral("pcx-896-bytes"), shortest.left(shortest.size() - 1)});
+    seeds.append({QStringLiteral("pcx-header-only"), shortest.left(PcxFile::kHeaderSize)});
     return seeds;
 }
 
@@ -100,7 +121,11 @@ QVector<Seed> writtenSeeds()
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)
             picture.setPixel(x, y, qRgba(40 * x, 80 * y, 200, x == 0 ? 0 : 255));
-    QVector<Seed> seeds;
+    // A JPEG of 8 x 8 pixels claiming a size Qt decodes, and one claiming more than a texture
+    // holds.
+    QVector<Seed> seeds = {
+        {QStringLiteral("jpeg-claiming-64x64"), TestMedia::jpegClaiming(64, 64)},
+        {QStringLiteral("jpeg-claiming-65000x65000"), TestMedia::jpegClaiming(65000, 65000)}};
     for (const QByteArray &format : QImageWriter::supportedImageFormats()) {
         QByteArray bytes;
         QBuffer buffer(&bytes);
