@@ -23,6 +23,8 @@ constexpr int kShowTimeoutMs = 60000;
 constexpr int kScreenWidth = 1280;
 constexpr int kScreenHeight = 720;
 const QSize kTwoMonitorScreen(2600, 800);
+// How far a window's shadow reaches onto the next monitor in GNOME.
+constexpr int kShadowWidth = 16;
 const QString kSocket = QStringLiteral("tovek2-test");
 // What mutter and KWin draw behind the player, and weston's background: none is black, so a
 // see-through pane shows it in the bars.
@@ -308,7 +310,15 @@ void WaylandTest::showReachesTheScreen()
     QVERIFY(TestMedia::writeShow(data.path(), 0));
     Session session(desktop, scales, withX);
     VERIFY_NO_PROBLEM(session.start());
-    const QImage secondMonitor = session.monitorCount() > 1 ? session.grabMonitor(1) : QImage();
+    // The second monitor, but for the strip next to the first that the backdrop's shadow reaches
+    // into, which changes as the backdrop loses the focus to the show.
+    const auto secondMonitor = [&session] {
+        return session.monitorCount() > 1
+                   ? session.grabMonitor(1).copy(kShadowWidth, 0, kScreenWidth - kShadowWidth,
+                                                 kScreenHeight)
+                   : QImage();
+    };
+    const QImage secondBefore = secondMonitor();
     QProcessEnvironment environment = session.environment();
     if (!setting.isEmpty())
         environment.insert(setting, value);
@@ -363,8 +373,7 @@ void WaylandTest::showReachesTheScreen()
                                   .arg(screen.width())
                                   .arg(screen.height())
                                   .arg(columnOf(0), columnOf(screen.width() - 1))));
-    QVERIFY2(session.grabMonitor(1) == secondMonitor || secondMonitor.isNull(),
-             "the show reaches onto the second monitor");
+    QVERIFY2(secondMonitor() == secondBefore, "the show reaches onto the second monitor");
     // The viewer's Esc reaches the show through the compositor and ends it.
     session.pressKey("Escape");
     VERIFY_NO_PROBLEM(player.exitsCleanly());
@@ -399,17 +408,19 @@ void WaylandTest::keysReachTheShow()
         return QTest::qWaitFor([&] { return session.grabMonitor() != before; }, ms);
     };
     QVERIFY2(movesWithin(kShowTimeoutMs), qPrintable(player.state()));
-    // A key pressed before the compositor has given the new window the keyboard goes nowhere;
-    // one that arrives pauses the picture within a second.
-    bool paused = false;
-    for (QDeadlineTimer deadline(kShowTimeoutMs); !paused && !deadline.hasExpired();) {
-        session.pressKey("space");
-        QTest::qWait(1000);
-        paused = !movesWithin(2000);
-    }
-    QVERIFY2(paused, "the picture moves on after Space");
-    session.pressKey("space");
-    QVERIFY2(movesWithin(kShowTimeoutMs), "the picture stood still after the second Space");
+    // A key pressed before the compositor has given the new window the keyboard goes nowhere,
+    // and a busy machine's compositor can lose one on its way: the viewer presses again.
+    const auto pressSpaceUntil = [&](bool moving) {
+        for (QDeadlineTimer deadline(kShowTimeoutMs); !deadline.hasExpired();) {
+            session.pressKey("space");
+            QTest::qWait(1000);
+            if (movesWithin(2000) == moving)
+                return true;
+        }
+        return false;
+    };
+    QVERIFY2(pressSpaceUntil(false), "the picture moves on after Space");
+    QVERIFY2(pressSpaceUntil(true), "the picture stands still after Space");
     session.pressKey("q");
     VERIFY_NO_PROBLEM(player.exitsCleanly());
 }
