@@ -64,9 +64,10 @@ qint64 CarriedClock::report(qint64 position)
     const qint64 at = now();
     frameStart = at;
     reportsFrame = true;
-    // A carried clock runs up to one limit ahead of the reports, and a lagging report may come
-    // as late again; anything further back is a seek or a restart.
-    const quint64 tolerated = reportsAreCoarse() ? quint64(2 * carryLimit()) : 0;
+    // Once carried past the latest report, the clock is up to one limit ahead of the reports,
+    // and a lagging report may come as late again; anything further back is a seek or a
+    // restart. Never carried, it follows the reports back and forth.
+    const quint64 tolerated = shown > latestPosition ? quint64(2 * kLongestCarryMs) : 0;
     const bool stepsBack =
         reported && position < shown && quint64(shown) - quint64(position) > tolerated;
     if (!reported || position != latestPosition) {

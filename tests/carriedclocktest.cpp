@@ -83,7 +83,16 @@ void CarriedClockTest::followsTheRules_data()
     QTest::newRow("a repeated report keeps its first time")
         << coarse + Steps{carry(900, 900), report(905, 750, 905), carry(950, 950)};
     QTest::newRow("a seek back moves it back at once")
-        << coarse + Steps{carry(900, 900), report(910, 100, 100), carry(920, 110)};
+        << coarseReports(0, 5000) +
+               Steps{carry(900, 5900), report(910, 1000, 1000), carry(920, 1010)};
+    // Frames that grow slow until reports no longer come more coarsely: what was carried is
+    // not taken back.
+    QTest::newRow("carried, then slow frames")
+        << coarse + Steps{carry(1000, 1000),       frameFinished(1490, false),
+                          carry(1500, 1000),       frameFinished(1990, false),
+                          carry(2000, 1000),       frameFinished(2490, false),
+                          carry(2500, 1000),       frameFinished(2990, false),
+                          report(3000, 900, 1000), report(3010, 1001, 1001)};
     QTest::newRow("a restart moves it back at once")
         << coarseReports(0, 30000) + Steps{carry(900, 30900), report(910, 0, 0)};
     QTest::newRow("no further than one report interval past the latest report")

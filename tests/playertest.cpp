@@ -3,14 +3,11 @@
 // viewer's keys end and pause it, the pointer keeps out of the way, and the screen stays awake
 // while the music plays.
 #include "framelog.h"
+#include "idlestandin.h"
 #include "phononbackends.h"
 #include "playerrun.h"
 #include "testmedia.h"
 
-#include <QDBusConnection>
-#include <QDBusContext>
-#include <QDBusMessage>
-#include <QDBusObjectPath>
 #include <QtTest>
 
 namespace {
@@ -64,69 +61,6 @@ QProcessEnvironment withBackEnd(const QString &backEnd)
 }
 
 } // namespace
-
-// Stands in for the desktop's idle inhibition on the session bus, as the desktop portal (GNOME)
-// or the freedesktop screen saver service (KDE) offers it, and counts the holds on it.
-class IdleStandIn : public QObject, protected QDBusContext
-{
-    Q_OBJECT
-
-public:
-    static inline const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
-    static inline const QString kScreenSaver = QStringLiteral("org.freedesktop.ScreenSaver");
-
-    explicit IdleStandIn(const QString &service) : service(service)
-    {
-        if (service == kPortal) {
-            bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"),
-                               QStringLiteral("org.freedesktop.portal.Inhibit"), this,
-                               QDBusConnection::ExportAllSlots);
-        } else if (service == kScreenSaver) {
-            bus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), kScreenSaver, this,
-                               QDBusConnection::ExportAllSlots);
-        }
-        registered = service.isEmpty() || bus.registerService(service);
-    }
-    ~IdleStandIn() override
-    {
-        if (!service.isEmpty())
-            bus.unregisterService(service);
-    }
-
-    bool registered = false;
-    int holds = 0;
-
-public slots:
-    // The portal's: a hold is a request object, which lets go when it is closed.
-    QDBusObjectPath Inhibit(const QString &, uint flags, const QVariantMap &)
-    {
-        const QString request =
-            QStringLiteral("/org/freedesktop/portal/desktop/request/tovek2/%1").arg(++made);
-        // 8: the session going idle.
-        if (flags == 8 &&
-            bus.registerObject(request, QStringLiteral("org.freedesktop.portal.Request"), this,
-                               QDBusConnection::ExportScriptableSlots))
-            ++holds;
-        return QDBusObjectPath(request);
-    }
-    Q_SCRIPTABLE void Close()
-    {
-        bus.unregisterObject(message().path());
-        --holds;
-    }
-    // The screen saver service's: a hold is a cookie.
-    uint Inhibit(const QString &, const QString &)
-    {
-        ++holds;
-        return ++made;
-    }
-    void UnInhibit(uint) { --holds; }
-
-private:
-    const QString service;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    int made = 0;
-};
 
 class PlayerTest : public QObject
 {
@@ -315,7 +249,7 @@ void PlayerTest::spacePausesAndIdleWaits()
         QSKIP("VLC's back end leaks at exit, which the leak checker would count against us");
 #endif
     IdleStandIn standIn(service);
-    QVERIFY(standIn.registered);
+    QVERIFY(standIn.isRegistered());
     X11Session x11;
     // The screen would go idle a few seconds after the last key or move: later than the pause's
     // still pictures are taken, which the blanked screen would change.
@@ -324,13 +258,13 @@ void PlayerTest::spacePausesAndIdleWaits()
     const auto neverIdle = qScopeGuard([&x11] { x11.setScreenSaverTimeout(0); });
     const auto held = [&] {
         if (!service.isEmpty())
-            return QTest::qWaitFor([&] { return standIn.holds == 1; }, PlayerRun::kWindowTimeoutMs);
+            return standIn.waitForHolds(1, PlayerRun::kWindowTimeoutMs);
         QTest::qWait(kIdleSeconds * 1000 + 1000);
         return !x11.screenSaverIsOn();
     };
     const auto released = [&] {
         return QTest::qWaitFor(
-            [&] { return service.isEmpty() ? x11.screenSaverIsOn() : standIn.holds == 0; },
+            [&] { return service.isEmpty() ? x11.screenSaverIsOn() : standIn.holds() == 0; },
             kIdleSeconds * 2000);
     };
     QTemporaryDir data;

@@ -25,6 +25,7 @@ PrivateSession::PrivateSession() : environment(QProcessEnvironment::systemEnviro
 
 PrivateSession::~PrivateSession()
 {
+    QDBusConnection::disconnectFromBus(runtime.path());
     // A server may depend on the ones started before it: they stop the other way round.
     for (auto server = servers.rbegin(); server != servers.rend(); ++server) {
         QProcess *process = server->get();
@@ -70,6 +71,13 @@ bool PrivateSession::startBus()
                  {QStringLiteral("--session"), QStringLiteral("--nofork"),
                   QStringLiteral("--address=") + bus},
                  [this] { return QFile::exists(path(QStringLiteral("bus"))); });
+}
+
+QDBusConnection PrivateSession::bus() const
+{
+    // Named after the session, so that a later session's connection is not taken for this one.
+    return QDBusConnection::connectToBus(
+        environment.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")), runtime.path());
 }
 
 bool PrivateSession::startScreen(const QSize &size, QString *display)

@@ -2,6 +2,7 @@
 #define PRIVATESESSION_H
 
 #include <QByteArray>
+#include <QDBusConnection>
 #include <QProcessEnvironment>
 #include <QSize>
 #include <QString>
@@ -34,8 +35,9 @@ public:
                const std::function<bool()> &ready = {});
     bool start(const QString &program, const QStringList &arguments,
                const QProcessEnvironment &environment, const std::function<bool()> &ready = {});
-    // A session bus, which the environment then names.
+    // A session bus, which the environment then names, and the test's own connection to it.
     bool startBus();
+    QDBusConnection bus() const;
     // A virtual X screen of the size; its display (":N") goes to display.
     bool startScreen(const QSize &size, QString *display);
     // Waits until ready() holds while every server runs; false otherwise.
