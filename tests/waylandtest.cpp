@@ -24,6 +24,8 @@ constexpr int kShowTimeoutMs = 60000;
 constexpr int kScreenWidth = 1280;
 constexpr int kScreenHeight = 720;
 const QSize kTwoMonitorScreen(2600, 800);
+// However busy the machine, the show answers a key within this.
+constexpr int kKeyAnswerMs = 10000;
 // How far a window's shadow reaches onto the next monitor in GNOME.
 constexpr int kShadowWidth = 16;
 const QString kSocket = QStringLiteral("tovek2-test");
@@ -376,8 +378,12 @@ void WaylandTest::showReachesTheScreen()
                                   .arg(screen.height())
                                   .arg(columnOf(0), columnOf(screen.width() - 1))));
     QVERIFY2(secondMonitor() == secondBefore, "the show reaches onto the second monitor");
-    // The viewer's Esc reaches the show through the compositor and ends it.
-    session.pressKey("Escape");
+    // The viewer's Esc reaches the show through the compositor and ends it; one that a busy
+    // compositor lost before the window had the keyboard is pressed again.
+    for (QDeadlineTimer deadline(kShowTimeoutMs); player.isRunning() && !deadline.hasExpired();) {
+        session.pressKey("Escape");
+        player.process().waitForFinished(kKeyAnswerMs);
+    }
     VERIFY_NO_PROBLEM(player.exitsCleanly());
 }
 
@@ -413,7 +419,7 @@ void WaylandTest::keysReachTheShow()
     bool paused = false;
     for (QDeadlineTimer deadline(kShowTimeoutMs); !paused && !deadline.hasExpired();) {
         session.pressKey("space");
-        paused = playing.waitForHolds(0, 5000);
+        paused = playing.waitForHolds(0, kKeyAnswerMs);
     }
     QVERIFY2(paused, "Space does not pause the music");
     // The last frame drawn before the pause may still be on its way to the screen.
@@ -423,7 +429,8 @@ void WaylandTest::keysReachTheShow()
     QVERIFY2(session.grabMonitor() == still, "the picture moves on in the pause");
     session.pressKey("space");
     QVERIFY2(playing.waitForHolds(1, kShowTimeoutMs), "Space does not play the music on");
-    QTRY_VERIFY2(session.grabMonitor() != still, "the picture stands still after the pause");
+    QTRY_VERIFY2_WITH_TIMEOUT(session.grabMonitor() != still,
+                              "the picture stands still after the pause", kShowTimeoutMs);
     session.pressKey("q");
     VERIFY_NO_PROBLEM(player.exitsCleanly());
     QVERIFY2(playing.waitForHolds(0, kShowTimeoutMs), "the show ended holding the screen awake");
