@@ -113,15 +113,21 @@ void BenchTest::timesEveryScene()
             sums[column] += numbers[column];
     }
 
-    // GStreamer's back end, which the player prefers, reports a new position every time.
     static const QRegularExpression playback(QStringLiteral(
-        "Playback for 4.0 s at \\d+x\\d+ \\(full screen\\) through Phonon's Gstreamer back "
-        "end: (\\d+) position reports, ([0-9.]+) a second, ([0-9.]+) different pictures a second"));
+        "Playback for 4.0 s at \\d+x\\d+ \\(full screen\\) through "
+        "Phonon's " TOVEK2_PLAYERS_BACKEND_CLASSES
+        " back end: (\\d+) position reports, ([0-9.]+) a second, ([0-9.]+) different pictures "
+        "a second"));
     const QRegularExpressionMatch reports = playback.match(outcome.outputText());
     QVERIFY2(reports.hasMatch(), qPrintable(outcome.outputText()));
     QVERIFY(reports.captured(1).toInt() > 1);
     QVERIFY(reports.captured(2).toDouble() > 0);
-    QCOMPARE(reports.captured(3), reports.captured(2));
+    // GStreamer's back end, which the Qt 5 player prefers, reports a new position every time;
+    // VLC's, Phonon's only one for Qt 6, reports each position twice.
+    if (QLatin1String(TOVEK2_PLAYERS_BACKEND) == QLatin1String("phonon_gstreamer"))
+        QCOMPARE(reports.captured(3), reports.captured(2));
+    else
+        QVERIFY(reports.captured(3).toDouble() < reports.captured(2).toDouble());
     static const QRegularExpression latency(
         QStringLiteral("arrival to frame finished: median ([0-9.]+) ms, p95 ([0-9.]+) ms"));
     const QRegularExpressionMatch times = latency.match(outcome.outputText());

@@ -15,6 +15,8 @@
 #include <phonon/MediaObject>
 #include <phonon/SeekSlider>
 
+#include <GL/gl.h>
+
 namespace {
 
 constexpr int kPlaybackTimeoutMs = 20000;
@@ -80,7 +82,6 @@ void MainWindowTest::startsFullScreenWithOnlyTheDemo()
     QVERIFY(pane);
     QCOMPARE(pane->demoClock(), 0);
     QCOMPARE(pane->parent()->objectName(), QStringLiteral("frame"));
-    QVERIFY(pane->format().sampleBuffers());
     auto *slider = window.findChild<Phonon::SeekSlider *>();
     QVERIFY(slider);
     QCOMPARE(slider->parent()->objectName(), QStringLiteral("widget"));
@@ -94,6 +95,11 @@ void MainWindowTest::startsFullScreenWithOnlyTheDemo()
     // The demo covers the whole window once the window manager has made it full screen.
     X11_VERIFY_EXPOSED(&window);
     QTRY_COMPARE(pane->size(), window.size());
+    // It draws with four samples a pixel.
+    pane->makeCurrent();
+    GLint samples = 0;
+    glGetIntegerv(GL_SAMPLES, &samples);
+    QCOMPARE(samples, GLint(4));
 }
 
 void MainWindowTest::reportClosesOnlyFromTheShowEnd_data()
@@ -259,7 +265,9 @@ void MainWindowTest::seekingBackShowsTheEarlierScene()
     QTRY_VERIFY_WITH_TIMEOUT(media->isSeekable(), kPlaybackTimeoutMs);
 
     media->seek(30000);
-    QTRY_VERIFY_WITH_TIMEOUT(pane->demoClock() >= 30000, kPlaybackTimeoutMs);
+    // A report past the position says the seek has settled: VLC's back end drops a seek made
+    // while it still buffers for the last one, and then reports nothing more.
+    QTRY_VERIFY_WITH_TIMEOUT(pane->demoClock() > 30000, kPlaybackTimeoutMs);
     media->seek(2000);
     QTRY_VERIFY_WITH_TIMEOUT(pane->demoClock() < 9900, kPlaybackTimeoutMs);
 }

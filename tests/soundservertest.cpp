@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLibraryInfo>
 #include <QProcess>
 #include <QtTest>
 
@@ -150,14 +149,18 @@ private:
     std::vector<std::unique_ptr<QProcess>> processes;
 };
 
-// The file of the installed Phonon back-end plugin whose name starts with prefix: VLC's is
-// phonon_vlc.so on Debian 12 and phonon_vlc_qt5.so on Debian 13.
+// The file of the installed Phonon back-end plugin whose name starts with prefix, in the
+// plugin folder of this build's Qt: VLC's is phonon_vlc.so on Debian 12, phonon_vlc_qt5.so
+// and phonon_vlc_qt6.so on Debian 13.
 QString installedBackEnd(const QString &prefix)
 {
-    const QDir plugins(QLibraryInfo::location(QLibraryInfo::PluginsPath) +
-                       QStringLiteral("/phonon4qt5_backend"));
-    const QStringList files = plugins.entryList({prefix + QStringLiteral("*.so")}, QDir::Files);
-    return files.isEmpty() ? QString() : files.first();
+    for (const QString &path : QCoreApplication::libraryPaths()) {
+        const QDir plugins(path + QStringLiteral("/" TOVEK2_PHONON_PLUGINS));
+        const QStringList files = plugins.entryList({prefix + QStringLiteral("*.so")}, QDir::Files);
+        if (!files.isEmpty())
+            return files.first();
+    }
+    return QString();
 }
 
 // The Phonon back-end plugins a running process has loaded.
@@ -192,10 +195,10 @@ void SoundServerTest::showIsHeardAndSeen_data()
     QTest::addColumn<bool>("userChooses");
     QTest::addColumn<QString>("expectedPlugin");
 
-    // Both back ends are installed, as on a KDE desktop: the player picks GStreamer's, unless
-    // the user names VLC's.
-    QTest::newRow("PulseAudio") << false << false << installedBackEnd("phonon_gstreamer");
-    QTest::newRow("PipeWire") << true << false << installedBackEnd("phonon_gstreamer");
+    // With Qt 5 both back ends are installed, as on a KDE desktop: the player picks
+    // GStreamer's, unless the user names VLC's. Phonon for Qt 6 has VLC's only.
+    QTest::newRow("PulseAudio") << false << false << installedBackEnd(TOVEK2_PLAYERS_BACKEND);
+    QTest::newRow("PipeWire") << true << false << installedBackEnd(TOVEK2_PLAYERS_BACKEND);
     QTest::newRow("PipeWire, VLC chosen") << true << true << installedBackEnd("phonon_vlc");
 }
 
