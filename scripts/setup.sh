@@ -43,6 +43,10 @@ choose_qt() {
     esac
 }
 TOVEK2_QT=$(choose_qt) || exit 2
+if [ "$TOVEK2_QT" = 6 ] && ! is_available libphonon4qt6-dev; then
+    echo "This release offers no Phonon for Qt 6 (Debian 13 and later do): build with Qt 5" >&2
+    exit 2
+fi
 
 # Each Qt has builds of its own: build/ (Qt 5) or build-qt6/, and the sanitized and fuzzing
 # builds beside them.
