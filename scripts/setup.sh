@@ -3,14 +3,15 @@
 
 TOVEK2_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# True when the package is installed.
+# True when the package is installed. (The output is read whole: under pipefail, a grep -q
+# that stops reading early fails the command that writes to it.)
 is_installed() {
-    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+    [[ $(dpkg-query -W -f='${Status}' "$1" 2>/dev/null) == *"install ok installed"* ]]
 }
 
 # True when apt knows a version of the package to install (or it is installed).
 is_available() {
-    is_installed "$1" || apt-cache policy "$1" 2>/dev/null | grep -q 'Candidate: [^(]'
+    is_installed "$1" || [[ $(apt-cache policy "$1" 2>/dev/null) == *"Candidate: "[!\(]* ]]
 }
 
 # Runs apt-get as root, or through sudo.
