@@ -1,7 +1,7 @@
+#include "demopane.h"
 #include "mainwindow.h"
 
 #include <QApplication>
-#include <QGLFormat>
 
 #include <cstdio>
 
@@ -25,7 +25,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Without OpenGL the window would stay black for the whole show and still end with
     // success: say why instead.
-    if (!QGLFormat::hasOpenGL()) {
+    if (!DemoPane::displayHasOpenGL()) {
         const QString reason = QCoreApplication::translate(
             "main", "tovek2: this display offers no OpenGL to draw the show with");
         std::fprintf(stderr, "%s\n", qPrintable(reason));

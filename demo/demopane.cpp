@@ -11,26 +11,9 @@ constexpr double kFieldOfViewDegrees = 45.0;
 constexpr double kNearPlane = 0.01;
 constexpr double kFarPlane = 100.0;
 
-// Multisampled, with eight bits for each colour: left open, a Wayland EGL driver may pick a
-// 16-bit surface, and the band's colours come out a shade off.
-QGLFormat showFormat()
-{
-    QGLFormat format(QGL::SampleBuffers);
-    format.setRedBufferSize(8);
-    format.setGreenBufferSize(8);
-    format.setBlueBufferSize(8);
-    return format;
-}
-
 } // namespace
 
-DemoPane::DemoPane(QWidget *parent) : QGLWidget(showFormat(), parent), clock(0)
-{
-    // The pane draws into a native window of its own. Made native too, the layout widgets
-    // around it would become empty Wayland sub-surfaces that are never mapped, and the pane's
-    // frames, nested inside them, would never reach the screen.
-    setAttribute(Qt::WA_DontCreateNativeAncestors);
-}
+DemoPane::DemoPane(QWidget *parent) : PaneWidget(parent), clock(0) {}
 
 void DemoPane::setClock(int ms)
 {
@@ -62,7 +45,7 @@ void DemoPane::resizeGL(int w, int h)
 
 QSize DemoPane::pixelSize() const
 {
-    // The same product, truncated the same way, that QGLWidget hands to resizeGL.
+    // The same product, truncated the same way, that resizeGL receives.
     const QWindow *shown = window()->windowHandle();
     const qreal ratio = shown ? shown->devicePixelRatio() : 1.0;
     return QSize(int(width() * ratio), int(height() * ratio));

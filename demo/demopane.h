@@ -1,13 +1,13 @@
 #ifndef DEMOPANE_H
 #define DEMOPANE_H
 
+#include "panewidget.h"
 #include "texture.h"
 
-#include <QGLWidget>
-
 // The OpenGL widget that draws the show: one frame of the scene that the demo clock selects
-// on every repaint.
-class DemoPane : public QGLWidget
+// on every repaint. PaneWidget is QGLWidget in the Qt 5 build and QOpenGLWidget, made to draw
+// alike, in the Qt 6 build.
+class DemoPane : public PaneWidget
 {
     Q_OBJECT
 
@@ -24,7 +24,7 @@ protected:
     void paintGL() override;
 
 private:
-    // Renders frames into its own framebuffer and so turns off the swap to the window.
+    // Renders frames into its own framebuffer, straight through paintGL().
     friend class FrameRenderer;
 
     // The pane's size in device pixels, as resizeGL receives it; with a scale factor other

@@ -237,8 +237,9 @@ void HostileFilesTest::survivesHostilePicture_data()
     QTest::addColumn<Look>("look");
 
     const QByteArray noise = noisePng();
-    for (const int length : {16, 60, noise.size() / 2, noise.size() - 12})
-        QTest::addRow("png cut to %d of %d bytes", length, noise.size())
+    const int size = int(noise.size());
+    for (const int length : {16, 60, size / 2, size - 12})
+        QTest::addRow("png cut to %d of %d bytes", length, size)
             << Entry::File << noise.left(length) << Look::AsQtReadsIt;
     QTest::newRow("zero bytes") << Entry::File << QByteArray() << Look::Placeholder;
     QTest::newRow("directory") << Entry::Directory << QByteArray() << Look::Placeholder;
@@ -301,7 +302,9 @@ void HostileFilesTest::survivesHostileMusic_data()
     QTest::newRow("zero bytes") << Entry::File << QByteArray() << true;
     QTest::newRow("directory") << Entry::Directory << QByteArray() << true;
     QTest::newRow("named pipe") << Entry::Fifo << QByteArray() << true;
-    QTest::newRow("png renamed") << Entry::File << whitePng() << true;
+    // VLC's back end, the player's with Qt 6, plays a picture as a still video, with reports.
+    QTest::newRow("png renamed") << Entry::File << whitePng()
+                                 << (QLatin1String(TOVEK2_PLAYERS_BACKEND) != "phonon_vlc");
     // Noise may hold what a decoder takes for frames, so nothing is said about reports.
     QTest::newRow("random bytes") << Entry::File << randomBytes(65536) << false;
 }

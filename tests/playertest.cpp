@@ -17,9 +17,13 @@ constexpr int kShowEndMs = 75500;
 // each scene's range so that delay does not matter.
 constexpr int kStartSlackMs = 2500;
 // VLC's back end with no sound device to pace it does not keep to the music's pace: its reports
-// can fall seconds behind, and it can end the music, and with it the show, a second early.
+// can fall seconds behind, and it can end the music, and with it the show, seconds early.
 constexpr int kLateEndMs = 60000;
-constexpr int kEarlyEndMs = 3000;
+constexpr int kEarlyEndMs = 6000;
+// With Qt 5 the player plays through GStreamer's back end, which keeps to the music; Phonon for
+// Qt 6 has VLC's only.
+const bool kPlayersBackEndIsGStreamer =
+    QLatin1String(TOVEK2_PLAYERS_BACKEND) == QLatin1String("phonon_gstreamer");
 // Frames whose clock differs from the one before, a second of the show, however coarsely the
 // back end reports: VLC's reports alone give four, and the swarm at full size keeps a busy
 // machine's software renderer near ten.
@@ -83,7 +87,7 @@ void PlayerTest::showPlaysToTheEndAndExits_data()
     QTest::addColumn<QString>("backEnd");
     // Whether the music keeps to the clock on the wall, by which the scenes are looked at.
     QTest::addColumn<bool>("keepsPace");
-    QTest::newRow("the player's choice") << QString() << true;
+    QTest::newRow("the player's choice") << QString() << kPlayersBackEndIsGStreamer;
     // It reports four new positions a second; the frames between them are carried. With no
     // sound device to pace it, it falls seconds behind on a busy machine.
     QTest::newRow("VLC chosen") << PhononBackEnds::installed(QStringLiteral("phonon_vlc")) << false;
@@ -97,6 +101,8 @@ void PlayerTest::showPlaysToTheEndAndExits()
     if (!backEnd.isEmpty())
         QSKIP("VLC's back end leaks at exit, which the leak checker would count against us");
 #endif
+    if (!backEnd.isEmpty() && !kPlayersBackEndIsGStreamer)
+        QSKIP("with Qt 6 the player's own choice is VLC's back end: the row above plays it");
     QTemporaryDir data;
     // A fully transparent picture leaves only the band of each scene on the screen.
     QVERIFY(TestMedia::writeShow(data.path(), 78));

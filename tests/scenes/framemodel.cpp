@@ -285,5 +285,5 @@ FrameModel::Pixel FrameModel::pixel(int x, int y) const
             rgb[k] = stored(quad.colour[k] * alpha + rgb[k] * (1 - alpha));
     }
     const auto level = [](double channel) { return int(std::lround(channel * 255)); };
-    return {certain, qRgb(level(rgb[0]), level(rgb[1]), level(rgb[2])), written.size()};
+    return {certain, qRgb(level(rgb[0]), level(rgb[1]), level(rgb[2])), int(written.size())};
 }

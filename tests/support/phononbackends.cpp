@@ -3,16 +3,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLibraryInfo>
+#include <QCoreApplication>
 
 namespace PhononBackEnds {
 
 QString installed(const QString &prefix)
 {
-    const QDir plugins(QLibraryInfo::location(QLibraryInfo::PluginsPath) +
-                       QStringLiteral("/phonon4qt5_backend"));
-    const QStringList files = plugins.entryList({prefix + QStringLiteral("*.so")}, QDir::Files);
-    return files.isEmpty() ? QString() : files.first();
+    for (const QString &path : QCoreApplication::libraryPaths()) {
+        const QDir plugins(path + QStringLiteral("/" TOVEK2_PHONON_PLUGINS));
+        const QStringList files = plugins.entryList({prefix + QStringLiteral("*.so")}, QDir::Files);
+        if (!files.isEmpty())
+            return files.first();
+    }
+    return QString();
 }
 
 QStringList loadedBy(qint64 pid)

@@ -210,6 +210,16 @@ bool playFor(Phonon::MediaObject *media, double seconds)
     return played && media->state() != Phonon::ErrorState;
 }
 
+// The samples a pixel of the frames the player draws on screen: those of its window, or of
+// the framebuffer that Qt draws the pane in and then composes into the window.
+int samplesOnScreen(DemoPane *pane)
+{
+    pane->makeCurrent();
+    GLint samples = 0;
+    glGetIntegerv(GL_SAMPLES, &samples);
+    return samples;
+}
+
 bool benchPlayback(double seconds, bool withoutWindowManager)
 {
     MainWindow window;
@@ -227,7 +237,8 @@ bool benchPlayback(double seconds, bool withoutWindowManager)
         ToolOptions::fail(QStringLiteral("\"%1\" did not play: %2").arg(kMusic, why));
         return false;
     }
-    const QSize size = window.findChild<DemoPane *>()->size();
+    DemoPane *pane = window.findChild<DemoPane *>();
+    const QSize size = pane->size();
     std::printf("\nPlayback for %.1f s at %dx%d (full screen) through Phonon's %s back end: %d "
                 "position reports, %.1f a second, %.1f carried frames a second, %.1f different "
                 "pictures a second\n",
@@ -236,6 +247,7 @@ bool benchPlayback(double seconds, bool withoutWindowManager)
     const TimingSamples &latency = probe.reportToFrame();
     std::printf("Report arrival to frame finished: median %.2f ms, p95 %.2f ms\n", latency.median(),
                 latency.percentile(95));
+    std::printf("Frames on screen drawn with %d samples a pixel\n", samplesOnScreen(pane));
     std::fflush(stdout);
     return true;
 }

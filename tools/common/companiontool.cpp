@@ -55,7 +55,7 @@ bool CompanionTool::start(int &argc, char **argv)
     // and so its viewport, larger than the frame.
     qunsetenv("QT_SCALE_FACTOR");
     qunsetenv("QT_SCREEN_SCALE_FACTORS");
-    QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     application = std::make_unique<QApplication>(argc, argv);
     return true;
 }

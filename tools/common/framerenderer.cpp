@@ -26,8 +26,8 @@ private:
 FrameRenderer::FrameRenderer(const QSize &size) : demoPane(nullptr)
 {
     demoPane.setAttribute(Qt::WA_DontShowOnScreen);
-    // The window is never shown, so nothing is swapped to it.
-    demoPane.setAutoBufferSwap(false);
+    // The window is never shown: nothing but the frames drawn here is drawn.
+    demoPane.setUpdatesEnabled(false);
     demoPane.setFixedSize(size);
     demoPane.show();
     if (!demoPane.isValid())
@@ -68,7 +68,7 @@ void FrameRenderer::draw(int clock)
     demoPane.setClock(clock);
     demoPane.makeCurrent();
     target->bind();
-    demoPane.updateGL();
+    demoPane.paintGL();
     demoPane.makeCurrent();
     target->release();
     resolve();
