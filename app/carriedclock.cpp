@@ -62,25 +62,37 @@ CarriedClock::CarriedClock(QObject *parent, TimeSource now)
 qint64 CarriedClock::report(qint64 position)
 {
     const qint64 at = now();
-    frameStart = at;
-    reportsFrame = true;
     // Once carried past the latest report, the clock is up to one limit ahead of the reports,
     // and a lagging report may come as late again; anything further back is a seek or a
     // restart. Never carried, it follows the reports back and forth.
     const quint64 tolerated = shown > latestPosition ? quint64(2 * kLongestCarryMs) : 0;
     const bool stepsBack =
         reported && position < shown && quint64(shown) - quint64(position) > tolerated;
+    // Where frames are carried, a report behind the carried clock (a repeat, or one that waited
+    // behind a frame) neither takes it back nor brings a picture of its own: its frame is left
+    // to the carried frames, so that reports never queue up behind frames drawn for them.
+    const bool behind =
+        reported && !stepsBack && playing && reportsAreCoarse() && position < carriedTo(at);
     if (!reported || position != latestPosition) {
         if (measuringFromLatest && playing)
             remember(reportIntervals, at - latestArrival);
         latestPosition = position;
         latestArrival = at;
         measuringFromLatest = playing;
-        carriedFrom = position;
-        carriedSince = at;
+        if (!behind) {
+            carriedFrom = position;
+            carriedSince = at;
+        }
     }
     shown = !reported || stepsBack ? position : std::max({shown, position, carriedTo(at)});
     reported = true;
+    drawsReport = !behind;
+    if (drawsReport) {
+        frameStart = at;
+        reportsFrame = true;
+    } else {
+        scheduleNextFrame(at);
+    }
     return shown;
 }
 
@@ -101,6 +113,11 @@ void CarriedClock::frameFinished()
 {
     const qint64 at = now();
     remember(frameTimes, at - frameStart);
+    scheduleNextFrame(at);
+}
+
+void CarriedClock::scheduleNextFrame(qint64 at)
+{
     if (!playing || !reportsAreCoarse() || shown >= ceiling()) {
         nextFrame->stop();
         return;
@@ -152,6 +169,5 @@ qint64 CarriedClock::carriedTo(qint64 now) const
 {
     if (!playing || !reportsAreCoarse() || carriedFrom >= ceiling())
         return carriedFrom;
-    const qint64 elapsed = std::clamp<qint64>(now - carriedSince, 0, carryLimit());
-    return std::min(carriedFrom + elapsed, ceiling());
+    return std::min(carriedFrom + std::max<qint64>(0, now - carriedSince), ceiling());
 }

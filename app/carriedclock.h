@@ -26,6 +26,9 @@ public:
 
     // A position report: returns the clock its frame shows.
     qint64 report(qint64 position);
+    // Whether the latest report's frame is to be drawn: every report's where frames come one a
+    // report; where frames are carried, only that of a report ahead of the carried clock.
+    bool drawsReportFrame() const { return drawsReport; }
     // Nothing is carried while the media is not playing.
     void setPlaying(bool playing);
     // The frame of the clock last handed out is finished: schedules a carried frame when the
@@ -49,6 +52,8 @@ private:
     qint64 ceiling() const;
     // The clock carried forward to now, held within its limits.
     qint64 carriedTo(qint64 now) const;
+    // Asks for a carried frame when the clock has somewhere to go before the next report.
+    void scheduleNextFrame(qint64 now);
 
     TimeSource now;
     QTimer *nextFrame;
@@ -66,8 +71,9 @@ private:
     qint64 carriedFrom = 0;
     qint64 carriedSince = 0;
     qint64 frameStart = 0;
-    // Whether the frame drawn last was a report's.
+    // Whether the frame drawn last was a report's, and whether the latest report draws one.
     bool reportsFrame = false;
+    bool drawsReport = true;
     QVector<qint64> reportIntervals;
     QVector<qint64> frameTimes;
 };

@@ -159,7 +159,9 @@ void MainWindow::tick(qint64 time)
     if (time >= Timeline::kShowEndMs)
         close();
     ui->label->setText(tr("%1").arg(time, 0, 10, QLatin1Char(' ')));
-    drawFrame(carriedClock->report(time));
+    const qint64 clock = carriedClock->report(time);
+    if (carriedClock->drawsReportFrame())
+        drawFrame(clock);
 }
 
 void MainWindow::drawFrame(qint64 clock)

@@ -124,7 +124,8 @@ void BenchTest::timesEveryScene()
     }
 
     static const QRegularExpression playback(QStringLiteral(
-        "Playback for 4.0 s at \\d+x\\d+ \\(full screen\\) through Phonon's " TOVEK2_PLAYERS_BACKEND_CLASSES
+        "Playback for 4.0 s at \\d+x\\d+ \\(full screen\\) through "
+        "Phonon's " TOVEK2_PLAYERS_BACKEND_CLASSES
         " back end: (\\d+) position reports, ([0-9.]+) a second, ([0-9.]+) carried frames a "
         "second, ([0-9.]+) different pictures a second"));
     const QRegularExpressionMatch reports = playback.match(outcome.outputText());
