@@ -151,7 +151,7 @@ void PlayerTest::showPlaysToTheEndAndExits()
     const double perSecond = pictures * 1000.0 / clocks.last();
     QVERIFY2(perSecond >= kLeastPicturesPerSecond,
              qPrintable(QStringLiteral("%1 different pictures a second").arg(perSecond)));
-    qInfo("%d frames, %.1f different pictures a second", clocks.size(), perSecond);
+    qInfo("%d frames, %.1f different pictures a second", int(clocks.size()), perSecond);
 }
 
 void PlayerTest::withoutMusicStaysOpenUntilClosed_data()
