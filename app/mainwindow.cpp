@@ -145,9 +145,6 @@ void MainWindow::on_pushButton_pressed()
 
 void MainWindow::on_pushButton_2_pressed()
 {
-    addShowKeys();
-    new PointerHider(demoPane);
-
     mediaObject->play();
     ui->frame_2->setVisible(false);
     showFullScreen();
