@@ -76,20 +76,23 @@ else
 fi
 
 # To build the player and its tools.
-# The build also synthesises the default tune that the package installs, with sox; the
-# package's Depends are found with dpkg-shlibdeps.
+# The build also synthesises the default tune that the package installs, with sox, and makes the
+# man pages with help2man; the package's Depends are found and the release is dated from its
+# changelog with dpkg-dev's tools.
 BUILD_PACKAGES=(cmake make g++ "${QT_BUILD_PACKAGES[@]}" libglu1-mesa-dev libx11-dev libxss-dev
-    sox libsox-fmt-mp3 dpkg-dev)
+    sox libsox-fmt-mp3 help2man dpkg-dev)
 # To play the show: Phonon's back end with MP3 decoding, Mesa's OpenGL, Qt's Wayland platform
 # for Wayland sessions, and sox for the default tune; ffmpeg encodes tovek2-capture's videos.
 RUN_PACKAGES=("${QT_RUN_PACKAGES[@]}" libgl1-mesa-dri sox libsox-fmt-mp3 ffmpeg)
 # To test headless: a virtual screen with a window manager, the X extensions that press keys and
 # read the pointer, a Wayland compositor with XWayland, GL call tracing, tools that make and
-# inspect test pictures and videos, and a checker for the menu entry; GNOME's and KDE's Wayland
-# compositors and the sound servers of desktops.
+# inspect test pictures and videos, checkers for the menu entry, the AppStream metadata and the
+# Debian package, and man to read the man pages; GNOME's and KDE's Wayland compositors and the
+# sound servers of desktops.
 TEST_PACKAGES=(xvfb xauth openbox x11-utils libxfixes-dev libxtst-dev weston xwayland mutter
-    kwin-wayland apitrace imagemagick desktop-file-utils valgrind pulseaudio pulseaudio-utils
-    pipewire pipewire-pulse wireplumber dbus-daemon "${QT_TEST_PACKAGES[@]}")
+    kwin-wayland apitrace imagemagick desktop-file-utils appstream lintian man-db valgrind
+    pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon
+    "${QT_TEST_PACKAGES[@]}")
 # To fuzz the picture reader: clang with libFuzzer and the sanitizer runtimes (of the version
 # that the release's clang is).
 FUZZ_PACKAGES=(clang libclang-rt-dev)
@@ -114,10 +117,20 @@ build_project() {
         build=$1
         shift
     fi
-    if [ ! -f "$build/CMakeCache.txt" ]; then
+    configure_project "$build" "$@" && cmake --build "$build" -j"$(nproc)" -- --no-print-directory
+}
+
+# Builds only the named targets (and what they are made from) in the chosen Qt's build folder.
+build_targets() {
+    configure_project "$TOVEK2_BUILD" &&
+        cmake --build "$TOVEK2_BUILD" -j"$(nproc)" --target "$@" -- --no-print-directory
+}
+
+# Configures the build folder given first, with the CMake options that follow it, unless it is.
+configure_project() {
+    local build=$1
+    shift
+    [ -f "$build/CMakeCache.txt" ] ||
         cmake -S "$TOVEK2_ROOT" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-            -DTOVEK2_QT="$TOVEK2_QT" "$@" >/dev/null ||
-            return 1
-    fi
-    cmake --build "$build" -j"$(nproc)" -- --no-print-directory
+            -DTOVEK2_QT="$TOVEK2_QT" "$@" >/dev/null
 }

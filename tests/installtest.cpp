@@ -1,5 +1,5 @@
-// Installing: the programs, the default show, the menu entry and its icon land under the
-// prefix and run from there, and the Debian package carries the same files and names, in its
+// Installing: the programs, man pages, default show and menu entry land under the prefix and run
+// from there, and the lintian-clean Debian package carries the same files and names, in its
 // Depends, every library its programs link and what the player loads at run time.
 #include "toolrun.h"
 #include <QDir>
@@ -18,6 +18,26 @@ ToolRun run(const QString &program, const QStringList &arguments,
             const QString &folder = QDir::tempPath())
 {
     return ToolRun::of(program, arguments, folder, kToolTimeoutMs);
+}
+
+// A login without a desktop, as on a text console, with the one setting NAME=VALUE.
+QProcessEnvironment withoutDisplay(const QString &setting = QStringLiteral("XDG_SESSION_TYPE=tty"))
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
+    return environment;
+}
+
+// The options that a text names: -h, --help, --size, ...
+QSet<QString> optionsNamed(const QString &text)
+{
+    static const QRegularExpression option(QStringLiteral("(?<![\\w-])--?[a-z][\\w-]*"));
+    QSet<QString> names;
+    for (auto found = option.globalMatch(text); found.hasNext();)
+        names << found.next().captured();
+    return names;
 }
 
 // The keys of a desktop entry's main group.
@@ -106,6 +126,8 @@ private slots:
     void initTestCase();
     void installsProgramsShowAndMenuEntry();
     void installedProgramsRun();
+    void playerWithoutDisplaySaysWhatIsMissing_data();
+    void playerWithoutDisplaySaysWhatIsMissing();
     void debianPackageCarriesTheShowAndItsNeeds();
 
 private:
@@ -127,11 +149,15 @@ void InstallTest::installsProgramsShowAndMenuEntry()
         QVERIFY2(installed.isFile() && installed.isExecutable(), qPrintable(program));
     }
 
-    const QString entry = prefix.filePath(QStringLiteral("share/applications/tovek2.desktop"));
+    const QString entry = prefix.filePath("share/applications/" TOVEK2_APP_ID ".desktop");
     verifyEntryStarts(entry, prefix.path());
     const ToolRun validation = run(QStringLiteral("desktop-file-validate"), {entry});
     QVERIFY2(validation.exitCode == 0 && validation.output.isEmpty(),
              validation.output.constData());
+    const ToolRun metadata =
+        run("appstreamcli", {"validate", "--no-net",
+                             prefix.filePath("share/metainfo/" TOVEK2_APP_ID ".metainfo.xml")});
+    QVERIFY2(metadata.exitCode == 0, metadata.output.constData());
 
     QFile icon(prefix.filePath(QStringLiteral("share/icons/hicolor/scalable/apps/tovek2.svg")));
     QVERIFY(icon.open(QIODevice::ReadOnly));
@@ -178,13 +204,44 @@ void InstallTest::installedProgramsRun()
     QCOMPARE(installedFrame.size(), QSize(96, 64));
     QCOMPARE(installedFrame, QImage(folder.filePath(QStringLiteral("built.png"))));
 
+    // Each answers --help and --version without a display; its man page names each option.
     for (const QString &program : kPrograms) {
-        if (program == QLatin1String("tovek2"))
-            continue;
-        const ToolRun help =
-            run(prefix.filePath(QStringLiteral("bin/") + program), {QStringLiteral("--help")});
+        const QString installed = prefix.filePath(QStringLiteral("bin/") + program);
+        const ToolRun help = ToolRun::of(installed, {QStringLiteral("--help")}, folder.path(),
+                                         kToolTimeoutMs, withoutDisplay());
         QVERIFY2(help.exitCode == 0 && help.output.contains("Usage:"), qPrintable(program));
+        const ToolRun version = ToolRun::of(installed, {QStringLiteral("--version")}, folder.path(),
+                                            kToolTimeoutMs, withoutDisplay());
+        QCOMPARE(version.outputText(), program + QStringLiteral(" " TOVEK2_VERSION "\n"));
+        const ToolRun manual =
+            run("man", {"--nh", "-l", prefix.filePath("share/man/man1/" + program + ".1.gz")});
+        const QSet<QString> listed = optionsNamed(help.outputText());
+        const QStringList unnamed = (listed - optionsNamed(manual.outputText())).values();
+        QVERIFY2(manual.exitCode == 0 && manual.errors.isEmpty() && unnamed.isEmpty() &&
+                     listed.contains(QStringLiteral("--version")),
+                 qPrintable(program + manual.errorText() + unnamed.join(' ')));
     }
+}
+
+void InstallTest::playerWithoutDisplaySaysWhatIsMissing_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QString>("missing");
+    QTest::newRow("text console") << QStringLiteral("XDG_SESSION_TYPE=tty") << "DISPLAY";
+    QTest::newRow("X gone") << QStringLiteral("DISPLAY=:9999") << ":9999";
+    QTest::newRow("Wayland gone") << QStringLiteral("XDG_SESSION_TYPE=wayland") << "Wayland";
+}
+
+void InstallTest::playerWithoutDisplaySaysWhatIsMissing()
+{
+    QFETCH(QString, setting);
+    QFETCH(QString, missing);
+    const ToolRun player = ToolRun::of(prefix.filePath(QStringLiteral("bin/tovek2")), {},
+                                       QDir::tempPath(), kToolTimeoutMs, withoutDisplay(setting));
+    QVERIFY2(player.exitStatus == QProcess::NormalExit && player.exitCode == 1 &&
+                 player.errors.startsWith("tovek2: ") && player.errors.count('\n') == 1 &&
+                 player.errorText().contains(missing),
+             player.errors.constData());
 }
 
 void InstallTest::debianPackageCarriesTheShowAndItsNeeds()
@@ -219,8 +276,11 @@ void InstallTest::debianPackageCarriesTheShowAndItsNeeds()
 
     const QString root = work.filePath(QStringLiteral("root"));
     QCOMPARE(run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), package, root}).exitCode, 0);
-    verifyEntryStarts(root + QStringLiteral("/usr/share/applications/tovek2.desktop"),
+    verifyEntryStarts(root + QStringLiteral("/usr/share/applications/" TOVEK2_APP_ID ".desktop"),
                       QStringLiteral("/usr"));
+    // Debian's own checks find neither errors nor warnings (notes and pedantic hints may stay).
+    const ToolRun lint = run("lintian", {"--fail-on", "error,warning", package});
+    QVERIFY2(lint.exitCode == 0, lint.output.constData());
     QVERIFY(QFileInfo::exists(root + QStringLiteral("/usr/share/tovek2/desert.mp3")));
     QVERIFY(QFileInfo::exists(root + QStringLiteral("/usr/share/tovek2/round.png")));
     QVERIFY(QFileInfo::exists(root +

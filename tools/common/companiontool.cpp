@@ -9,20 +9,27 @@ constexpr int kNoDisplayStatus = 2;
 } // namespace
 
 CompanionTool::CompanionTool(const QString &name, const QString &description)
-    : helpOption(commandLine.addHelpOption()),
+    : helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                 QStringLiteral("Displays this help.")),
+      versionOption({QStringLiteral("v"), QStringLiteral("version")},
+                    QStringLiteral("Displays version information.")),
       sizeOption(QStringLiteral("size"), QStringLiteral("Frame size (default 1920x1080)."),
                  QStringLiteral("WIDTHxHEIGHT"), QStringLiteral("1920x1080"))
 {
     QCoreApplication::setApplicationName(name);
+    QCoreApplication::setApplicationVersion(QStringLiteral(TOVEK2_VERSION));
     commandLine.setApplicationDescription(description);
-    commandLine.addOption(sizeOption);
+    // Not Qt's own help option: its --help-all lists Qt's options from an application object,
+    // which a tool makes only once it has a display, and went unanswered.
+    commandLine.addOptions({helpOption, versionOption, sizeOption});
 }
 
 CompanionTool::~CompanionTool() = default;
 
 bool CompanionTool::parse(int &argc, char **argv)
 {
-    // Read before any display is looked for, so that --help and bad options need none.
+    // Read before any display is looked for, so that --help, --version and bad options need
+    // none.
     QStringList arguments;
     for (int index = 0; index < argc; ++index)
         arguments << QString::fromLocal8Bit(argv[index]);
@@ -35,6 +42,8 @@ bool CompanionTool::parse(int &argc, char **argv)
         const QCoreApplication helpOnly(argc, argv);
         commandLine.showHelp();
     }
+    if (commandLine.isSet(versionOption))
+        commandLine.showVersion();
     if (!ToolOptions::parseSize(commandLine.value(sizeOption), &frameSize)) {
         status = ToolOptions::fail(
             QStringLiteral("bad size '%1': expected WIDTHxHEIGHT, each side 1 to 16384")

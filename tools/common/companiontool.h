@@ -10,8 +10,8 @@
 
 class QApplication;
 
-// What every rendering tool does before its own work: a command line with --help and
-// --size, read with one-line errors before anything starts, then a display (a private
+// What every rendering tool does before its own work: a command line with --help, --version
+// and --size, read with one-line errors before anything starts, then a display (a private
 // virtual screen when there is none) and the application object.
 class CompanionTool
 {
@@ -21,8 +21,8 @@ public:
 
     // For the tool's own options, added before parse().
     QCommandLineParser &parser() { return commandLine; }
-    // False when the tool is to end at once with exitStatus(): after --help, a bad option
-    // or a bad size (the error printed).
+    // Ends the process after --help and --version; false when the tool is to end at once with
+    // exitStatus(): after a bad option or a bad size (the error printed).
     bool parse(int &argc, char **argv);
     QSize size() const { return frameSize; }
     // Finds or starts a display and makes the application; false (the reason printed) when
@@ -38,6 +38,7 @@ public:
 private:
     QCommandLineParser commandLine;
     QCommandLineOption helpOption;
+    QCommandLineOption versionOption;
     QCommandLineOption sizeOption;
     QSize frameSize;
     int status = 0;

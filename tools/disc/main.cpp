@@ -35,10 +35,12 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tovek2-disc"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TOVEK2_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Draws Tovek2's default texture picture."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption sizeOption(QStringLiteral("size"),
                                         QStringLiteral("Side of the square picture (default 256)."),
                                         QStringLiteral("PIXELS"), QStringLiteral("256"));
