@@ -211,7 +211,12 @@ void MainWindowTest::playbackDrivesTheClock()
     QTRY_VERIFY_WITH_TIMEOUT(pane->demoClock() > 500, kPlaybackTimeoutMs);
     const int first = pane->demoClock();
     QTRY_VERIFY_WITH_TIMEOUT(pane->demoClock() > first + 500, kPlaybackTimeoutMs);
-    QCOMPARE(positionLabel(window)->text().toInt(), pane->demoClock());
+    // The label shows the latest report; the picture shows it too, or a clock carried on from
+    // it by at most half a second where reports come coarsely.
+    const int reported = positionLabel(window)->text().toInt();
+    QVERIFY2(
+        pane->demoClock() >= reported && pane->demoClock() <= reported + 500,
+        qPrintable(QStringLiteral("report %1, picture %2").arg(reported).arg(pane->demoClock())));
 }
 
 void MainWindowTest::playStopAndFullscreenButtons()
