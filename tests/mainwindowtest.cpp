@@ -84,9 +84,8 @@ void MainWindowTest::startsFullScreenWithOnlyTheDemo()
     // The demo covers the whole window once the window manager has made it full screen.
     VERIFY_NO_PROBLEM(X11Session::exposureProblem(&window));
     QTRY_COMPARE(pane->size(), window.size());
-    // Four samples a pixel. QGLWidget's format says what it asked of the window system, which
-    // may have none to give (Debian 13's Xvfb); the framebuffer that QOpenGLWidget draws in
-    // has them whatever the window.
+    // Four samples a pixel. The pane's format says what it asked of the window system, which
+    // may have none to give (Debian 13's Xvfb).
     pane->makeCurrent();
     GLint samples = 0;
     glGetIntegerv(GL_SAMPLES, &samples);
