@@ -72,11 +72,14 @@ MainWindow::MainWindow(QWidget *parent)
         mediaObject, &Phonon::MediaObject::stateChanged, carriedClock,
         [this](Phonon::State state) { carriedClock->setPlaying(state == Phonon::PlayingState); });
     connect(carriedClock, &CarriedClock::frameDue, this, &MainWindow::drawFrame);
-    // The screen stays awake while the music plays.
+    // The screen stays awake while the music plays, and while it buffers: VLC's back end passes
+    // from playing through buffering as the music starts, and a hold let go there would let a
+    // screen saver that is already due start at once.
     idleInhibitor = new IdleInhibitor(this);
     connect(mediaObject, &Phonon::MediaObject::stateChanged, idleInhibitor,
             [this](Phonon::State state) {
-                idleInhibitor->setInhibited(state == Phonon::PlayingState);
+                idleInhibitor->setInhibited(state == Phonon::PlayingState ||
+                                            state == Phonon::BufferingState);
             });
     Phonon::createPath(mediaObject, audioOutput);
     mediaObject->setTickInterval(kTickIntervalMs);

@@ -5,8 +5,8 @@
 #include "texture.h"
 
 // The OpenGL widget that draws the show: one frame of the scene that the demo clock selects
-// on every repaint. PaneWidget is QGLWidget in the Qt 5 build and QOpenGLWidget, made to draw
-// alike, in the Qt 6 build.
+// on every repaint. PaneWidget is QGLWidget in the Qt 5 build and, in the Qt 6 build, a widget
+// that draws alike into a native OpenGL window of its own.
 class DemoPane : public PaneWidget
 {
     Q_OBJECT

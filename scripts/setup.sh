@@ -70,7 +70,7 @@ if [ "$TOVEK2_QT" = 5 ]; then
         gstreamer1.0-plugins-good qtwayland5)
     QT_TEST_PACKAGES=(phonon4qt5-backend-vlc)
 else
-    QT_BUILD_PACKAGES=(qt6-base-dev libqt6openglwidgets6 libphonon4qt6-dev)
+    QT_BUILD_PACKAGES=(qt6-base-dev libphonon4qt6-dev)
     QT_RUN_PACKAGES=(phonon4qt6-backend-vlc qt6-wayland)
     QT_TEST_PACKAGES=()
 fi

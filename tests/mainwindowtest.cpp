@@ -84,9 +84,8 @@ void MainWindowTest::startsFullScreenWithOnlyTheDemo()
     // The demo covers the whole window once the window manager has made it full screen.
     VERIFY_NO_PROBLEM(X11Session::exposureProblem(&window));
     QTRY_COMPARE(pane->size(), window.size());
-    // Four samples a pixel. QGLWidget's format says what it asked of the window system, which
-    // may have none to give (Debian 13's Xvfb); the framebuffer that QOpenGLWidget draws in
-    // has them whatever the window.
+    // Four samples a pixel. The pane's format says what it asked of the window system, which
+    // may have none to give (Debian 13's Xvfb).
     pane->makeCurrent();
     GLint samples = 0;
     glGetIntegerv(GL_SAMPLES, &samples);
@@ -211,7 +210,12 @@ void MainWindowTest::playbackDrivesTheClock()
     QTRY_VERIFY_WITH_TIMEOUT(pane->demoClock() > 500, kPlaybackTimeoutMs);
     const int first = pane->demoClock();
     QTRY_VERIFY_WITH_TIMEOUT(pane->demoClock() > first + 500, kPlaybackTimeoutMs);
-    QCOMPARE(positionLabel(window)->text().toInt(), pane->demoClock());
+    // The label shows the latest report; the picture shows it too, or a clock carried on from
+    // it by at most half a second where reports come coarsely.
+    const int reported = positionLabel(window)->text().toInt();
+    QVERIFY2(
+        pane->demoClock() >= reported && pane->demoClock() <= reported + 500,
+        qPrintable(QStringLiteral("report %1, picture %2").arg(reported).arg(pane->demoClock())));
 }
 
 void MainWindowTest::playStopAndFullscreenButtons()

@@ -2,15 +2,15 @@
 
 #include <QCoreApplication>
 #include <QOpenGLContext>
-#include <QOpenGLExtraFunctions>
-#include <QOpenGLFramebufferObject>
-#include <QSurfaceFormat>
+#include <QOpenGLFunctions>
+#include <QWindow>
 
 namespace {
 
 // The scenes draw with OpenGL's fixed-function pipeline and GLU, so the context keeps them:
-// a compatibility profile. Multisampled, with depth and eight bits for each colour, as the
-// Qt 5 build asks of its window; the samples are the framebuffer's that Qt draws the pane in.
+// a compatibility profile. Multisampled where the window system offers samples, with depth and
+// eight bits for each colour: left open, a Wayland EGL driver may pick a 16-bit surface, and
+// the band's colours come out a shade off.
 QSurfaceFormat showFormat()
 {
     QSurfaceFormat format;
@@ -24,22 +24,31 @@ QSurfaceFormat showFormat()
     return format;
 }
 
+// What the pane hears of the pointer's moves and of the keys that no shortcut took: a native
+// window keeps its input to itself, and nothing above it would hear of it otherwise.
+bool isForwarded(const QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    return type == QEvent::MouseMove || type == QEvent::KeyPress || type == QEvent::KeyRelease;
+}
+
 } // namespace
 
-PaneWidget::PaneWidget(QWidget *parent) : QOpenGLWidget(parent)
+PaneWidget::PaneWidget(QWidget *parent)
+    : QWidget(parent), surface(new QWindow), context(new QOpenGLContext(this))
 {
-    setFormat(showFormat());
-    // Qt composes the pane's frames into its window's surface, which takes the default format:
-    // left open, a Wayland EGL driver picks a 16-bit surface, and the band's colours come out
-    // a shade off. The window is made when it is first shown, after the pane.
-    QSurfaceFormat windowFormat = QSurfaceFormat::defaultFormat();
-    windowFormat.setRedBufferSize(8);
-    windowFormat.setGreenBufferSize(8);
-    windowFormat.setBlueBufferSize(8);
-    QSurfaceFormat::setDefaultFormat(windowFormat);
-    // Making a framebuffer binds its texture and then none: the scenes would draw untextured.
-    connect(this, &QOpenGLWidget::aboutToResize, this, &PaneWidget::rememberBoundTexture);
-    connect(this, &QOpenGLWidget::resized, this, &PaneWidget::bindRememberedTexture);
+    surface->setSurfaceType(QSurface::OpenGLSurface);
+    surface->setFormat(showFormat());
+    surface->installEventFilter(this);
+    // The container owns the window from here on.
+    container = QWidget::createWindowContainer(surface, this);
+    context->setFormat(showFormat());
+}
+
+PaneWidget::~PaneWidget()
+{
+    // The context goes before its window.
+    delete context;
 }
 
 bool PaneWidget::displayHasOpenGL()
@@ -48,71 +57,106 @@ bool PaneWidget::displayHasOpenGL()
     return probe.create();
 }
 
+bool PaneWidget::isValid() const
+{
+    return context->isValid();
+}
+
+void PaneWidget::makeCurrent()
+{
+    if (isValid())
+        context->makeCurrent(surface);
+}
+
+QSurfaceFormat PaneWidget::format() const
+{
+    return surface->requestedFormat();
+}
+
 void PaneWidget::updateGL()
 {
-    // A repaint() within a refresh of the window's last one is turned into an update for
-    // later. The window's update request, sent here, draws the frame and composes the window.
-    repaint();
-    QCoreApplication::sendPostedEvents(window(), QEvent::UpdateRequest);
+    // A window that is not on screen has nothing to show a frame in; where the window system
+    // paces swaps by the frames it shows, a swap there could wait for good.
+    if (!updatesEnabled() || !isValid() || !surface->isExposed())
+        return;
+    makeCurrent();
+    paintGL();
+    context->swapBuffers(surface);
 }
 
 QImage PaneWidget::grabFrameBuffer()
 {
-    // QOpenGLWidget::grabFramebuffer() would draw a new frame first.
     if (!isValid())
         return QImage();
     makeCurrent();
-    rememberBoundTexture();
-    const qreal ratio = devicePixelRatioF();
-    const QSize pixels = size() * ratio;
-    QOpenGLFramebufferObject resolved(pixels);
-    QOpenGLExtraFunctions *gl = context()->extraFunctions();
-    gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, defaultFramebufferObject());
-    gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolved.handle());
-    gl->glBlitFramebuffer(0, 0, pixels.width(), pixels.height(), 0, 0, pixels.width(),
-                          pixels.height(), GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    // Reading follows Qt's own record of the bound framebuffer, which the blit went past.
-    resolved.bind();
-    const QImage read = resolved.toImage();
-    makeCurrent();
-    bindRememberedTexture();
+    const QSize pixels = pixelSize();
+    QImage frame(pixels, QImage::Format_RGBA8888);
+    context->functions()->glReadPixels(0, 0, pixels.width(), pixels.height(), GL_RGBA,
+                                       GL_UNSIGNED_BYTE, frame.bits());
     // Colour only, as the screen shows it: the alpha the scenes leave is no part of the
-    // picture.
-    QImage frame = QImage(read.constBits(), read.width(), read.height(), read.bytesPerLine(),
-                          QImage::Format_RGB32)
-                       .copy();
-    frame.setDevicePixelRatio(ratio);
+    // picture. OpenGL's rows run from the bottom up.
+    frame = frame.convertToFormat(QImage::Format_RGB32).mirrored();
+    frame.setDevicePixelRatio(devicePixelRatio());
     return frame;
+}
+
+bool PaneWidget::event(QEvent *event)
+{
+    // The native window has a pointer of its own, which the pane's must reach.
+    if (event->type() == QEvent::CursorChange) {
+        if (testAttribute(Qt::WA_SetCursor))
+            surface->setCursor(cursor());
+        else
+            surface->unsetCursor();
+    }
+    return QWidget::event(event);
+}
+
+void PaneWidget::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A pane never shown on screen (the tools') is set up at once; one on screen once its
+    // window shows, at the size the window system gave it. The first frame would otherwise
+    // take the size the layout had before that, which can be larger than the screen, and
+    // weston places a full-screen window by it, rows off.
+    if (testAttribute(Qt::WA_DontShowOnScreen))
+        initialize();
+}
+
+void PaneWidget::initialize()
+{
+    if (isValid())
+        return;
+    surface->create();
+    if (!context->create() || !context->makeCurrent(surface))
+        return;
+    initializeGL();
+    resizeGL(pixelSize().width(), pixelSize().height());
 }
 
 void PaneWidget::resizeEvent(QResizeEvent *event)
 {
-    // QOpenGLWidget makes a new framebuffer, hands resizeGL() the size in logical pixels and
-    // paints. The pane lays its frames out in device pixels, as QGLWidget handed them over, so
-    // Qt's paint waits until resizeGL() has had those.
-    const bool updates = updatesEnabled();
-    setUpdatesEnabled(false);
-    QOpenGLWidget::resizeEvent(event);
-    setUpdatesEnabled(updates);
+    QWidget::resizeEvent(event);
+    container->setGeometry(rect());
     if (!isValid())
         return;
     makeCurrent();
-    // The same product, truncated the same way, as the viewport Qt sets for every frame.
-    const qreal ratio = devicePixelRatioF();
-    resizeGL(int(width() * ratio), int(height() * ratio));
+    resizeGL(pixelSize().width(), pixelSize().height());
 }
 
-void PaneWidget::rememberBoundTexture()
+QSize PaneWidget::pixelSize() const
 {
-    makeCurrent();
-    GLint name = 0;
-    context()->functions()->glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
-    boundTexture = GLuint(name);
+    // The same product, truncated the same way.
+    const qreal ratio = devicePixelRatio();
+    return QSize(int(width() * ratio), int(height() * ratio));
 }
 
-void PaneWidget::bindRememberedTexture()
+bool PaneWidget::eventFilter(QObject *watched, QEvent *event)
 {
-    // Qt may have made the window's context current to compose with the new framebuffer.
-    makeCurrent();
-    context()->functions()->glBindTexture(GL_TEXTURE_2D, boundTexture);
+    if (watched == surface && event->type() == QEvent::Expose && surface->isExposed()) {
+        initialize();
+        updateGL();
+    } else if (watched == surface && isForwarded(event))
+        QCoreApplication::sendEvent(this, event);
+    return QWidget::eventFilter(watched, event);
 }

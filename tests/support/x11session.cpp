@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QThread>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -159,6 +160,14 @@ void X11Session::movePointer(const QPoint &to)
     XFlush(display);
 }
 
+void X11Session::click(const QPoint &at)
+{
+    movePointer(at);
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XFlush(display);
+}
+
 bool X11Session::pointerShows()
 {
     XFixesCursorImage *cursor = XFixesGetCursorImage(display);
@@ -189,7 +198,17 @@ bool X11Session::screenSaverIsOn()
 
 QString X11Session::exposureProblem(QWidget *window)
 {
-    if (QTest::qWaitForWindowExposed(window, kExposeTimeoutMs))
+    // The window shows, and so do the native windows in it, as the pane's.
+    const auto shows = [window] {
+        const QWindow *shown = window->windowHandle();
+        const QList<QWindow *> inside =
+            shown ? shown->findChildren<QWindow *>() : QList<QWindow *>();
+        return shown && shown->isExposed() &&
+               std::all_of(inside.begin(), inside.end(), [](const QWindow *native) {
+                   return !native->isVisible() || native->isExposed();
+               });
+    };
+    if (QTest::qWaitFor(shows, kExposeTimeoutMs))
         return QString();
     QProcess tree;
     tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});

@@ -34,19 +34,21 @@ public:
     QImage grabScreen();
 
     // Input as a user gives it, through the XTEST extension: a key (named as X names it,
-    // "Escape", "space", "q") pressed and let go where the keyboard's focus is, and the pointer
-    // moved to a point of the screen.
+    // "Escape", "space", "q") pressed and let go where the keyboard's focus is, the pointer
+    // moved to a point of the screen, and its first button clicked there.
     void pressKey(const char *name);
     void movePointer(const QPoint &to);
+    void click(const QPoint &at);
     // Whether the pointer shows any pixel where it stands (XFIXES' cursor image).
     bool pointerShows();
     // The server's own screen saver: how long the screen may idle, and whether it has started.
     void setScreenSaverTimeout(int seconds);
     bool screenSaverIsOn();
 
-    // Empty once the window shows on the screen, waiting as long as a busy machine's window
-    // manager can take (far longer than QtTest's default); otherwise the screen's window tree,
-    // which tells whether the window manager ever framed and mapped it.
+    // Empty once the window and the native windows in it show on the screen, waiting as long
+    // as a busy machine's window manager can take (far longer than QtTest's default);
+    // otherwise the screen's window tree, which tells whether the window manager ever framed
+    // and mapped it.
     static QString exposureProblem(QWidget *window);
 
 private:

@@ -210,8 +210,7 @@ bool playFor(Phonon::MediaObject *media, double seconds)
     return played && media->state() != Phonon::ErrorState;
 }
 
-// The samples a pixel of the frames the player draws on screen: those of its window, or of
-// the framebuffer that Qt draws the pane in and then composes into the window.
+// The samples a pixel of the frames the player draws on screen: those of the pane's window.
 int samplesOnScreen(DemoPane *pane)
 {
     pane->makeCurrent();
