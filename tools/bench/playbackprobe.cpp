@@ -13,10 +13,11 @@ PlaybackProbe::PlaybackProbe(QMainWindow *window) : QObject(window)
 {
     auto *media = window->findChild<Phonon::MediaObject *>();
     auto *demoPane = window->findChild<DemoPane *>();
-    auto *carriedClock = window->findChild<CarriedClock *>();
-    if (!media || !demoPane || !carriedClock)
+    auto *carried = window->findChild<CarriedClock *>();
+    if (!media || !demoPane || !carried)
         return;
     pane = demoPane;
+    carriedClock = carried;
     backEndName = backEndOf(media);
     clock.start();
     // Reports reach the window from a timer or from another thread as a queued call; either
@@ -70,7 +71,9 @@ bool PlaybackProbe::eventFilter(QObject *watched, QEvent *event)
 
 void PlaybackProbe::reportDrawn()
 {
-    frameDrawn();
+    // Where frames are carried, a report behind the carried clock draws none.
+    if (carriedClock->drawsReportFrame())
+        frameDrawn();
     const qint64 now = clock.nsecsElapsed();
     latencies.add((now - deliveryStartNs) / 1e6);
     if (firstReportNs < 0)
@@ -90,6 +93,7 @@ void PlaybackProbe::frameDrawn()
 {
     pane->makeCurrent();
     glFinish();
+    drawn.append({pane->demoClock(), std::chrono::steady_clock::now()});
     if (pictures == 0 || pane->demoClock() != lastClock)
         ++pictures;
     lastClock = pane->demoClock();

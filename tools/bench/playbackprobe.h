@@ -5,20 +5,31 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QVector>
 
+#include <chrono>
+
+class CarriedClock;
 class DemoPane;
 class QMainWindow;
 
 // Watches a playing player window from outside: counts the position reports its media object
 // delivers, the frames carried between them and the different pictures among all frames, and
 // times each report from the moment the event loop began delivering it to the moment its frame
-// is finished. The window keeps its own connections and works as ever; the probe's connections
-// run after the window's, so a frame is drawn when it looks.
+// is finished, and notes each frame drawn. The window keeps its own connections and works as ever;
+// the probe's connections run after the window's, so a frame is drawn when it looks.
 class PlaybackProbe : public QObject
 {
     Q_OBJECT
 
 public:
+    // A frame drawn: its demo clock, and when it was finished and on its way to the screen.
+    struct Frame
+    {
+        int clock;
+        std::chrono::steady_clock::time_point shown;
+    };
+
     // False in isAttached() when the window has no media object or pane to watch.
     explicit PlaybackProbe(QMainWindow *window);
 
@@ -34,6 +45,7 @@ public:
     // The Phonon back end that plays, as its objects name it ("Gstreamer", "VLC").
     QString backEnd() const { return backEndName; }
     const TimingSamples &reportToFrame() const { return latencies; }
+    const QVector<Frame> &frames() const { return drawn; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -48,6 +60,7 @@ private:
     static QString backEndOf(const QObject *media);
 
     DemoPane *pane = nullptr;
+    CarriedClock *carriedClock = nullptr;
     QString backEndName;
     QElapsedTimer clock;
     qint64 deliveryStartNs = 0;
@@ -60,6 +73,7 @@ private:
     int carriedInSpan = 0;
     int picturesInSpan = 0;
     TimingSamples latencies;
+    QVector<Frame> drawn;
 };
 
 #endif
