@@ -11,8 +11,11 @@ namespace {
 
 // How many of the latest report intervals and frame times the measurements go by.
 constexpr int kRemembered = 8;
-// Intervals measured before the reports are judged: the first ones pay for start-up.
-constexpr int kIntervalsToJudge = 3;
+// Intervals measured before the reports are judged. One is enough: a back end that reports
+// coarsely does so from its first reports on (VLC's every quarter of a second), and where a
+// start-up interval misleads, the finer intervals that follow bring the median down within a
+// few reports.
+constexpr int kIntervalsToJudge = 1;
 // Reports at least this frequent already change the picture at every refresh of a screen.
 constexpr qint64 kFinestCoarseIntervalMs = 17;
 // Carrying pays where a report interval holds two frames or more.

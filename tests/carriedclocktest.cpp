@@ -52,13 +52,13 @@ Step carry(qint64 at, qint64 clock)
 }
 
 // Playing from the time base on with four reports a second, a new position each, and frames
-// of 10 ms: after the fourth report the clock is carried.
+// of 10 ms: from the second report on the clock is carried.
 Steps coarseReports(qint64 base, qint64 from)
 {
     Steps steps = {{base, Action::Play, 0, 0}};
     for (int i = 0; i < 4; ++i) {
         steps << report(base + 250 * i, from + 250 * i, from + 250 * i);
-        steps << frameFinished(base + 250 * i + 10, i == 3);
+        steps << frameFinished(base + 250 * i + 10, i > 0);
     }
     return steps;
 }
@@ -107,12 +107,9 @@ void CarriedClockTest::followsTheRules_data()
         << coarse + Steps{carry(1100, 1000), frameFinished(1110, false), carry(5000, 1000),
                           report(5010, 1000, 1000), report(5020, 1250, 1250)};
     QTest::newRow("the interval has a cap")
-        << Steps{{0, Action::Play, 0, 0},    report(0, 0, 0),
-                 frameFinished(10, false),   report(2000, 2000, 2000),
-                 frameFinished(2010, false), report(4000, 4000, 4000),
-                 frameFinished(4010, false), report(6000, 6000, 6000),
-                 frameFinished(6010, true),  carry(6400, 6400),
-                 carry(7000, 6500)};
+        << Steps{{0, Action::Play, 0, 0},  report(0, 0, 0),           frameFinished(10, false),
+                 report(2000, 2000, 2000), frameFinished(2010, true), carry(2400, 2400),
+                 carry(3000, 2500)};
     QTest::newRow("paused, it holds")
         << coarse + Steps{carry(800, 800), {805, Action::Pause, 0, 0}, frameFinished(810, false),
                           carry(900, 800), report(950, 800, 800),      frameFinished(960, false)};
@@ -132,11 +129,8 @@ void CarriedClockTest::followsTheRules_data()
         {0, Action::Play, 0, 0},  report(0, 0, 0),    frameFinished(10, false), report(11, 11, 11),
         frameFinished(21, false), report(22, 22, 22), frameFinished(32, false), report(33, 33, 33),
         frameFinished(43, false), report(44, 30, 30), frameFinished(54, false)};
-    QTest::newRow("too few reports to judge")
-        << Steps{{0, Action::Play, 0, 0},   report(0, 0, 0),
-                 frameFinished(10, false),  report(250, 250, 250),
-                 frameFinished(260, false), report(500, 500, 500),
-                 frameFinished(510, false), carry(600, 500)};
+    QTest::newRow("one report is too few to judge")
+        << Steps{{0, Action::Play, 0, 0}, report(0, 0, 0), frameFinished(10, false), carry(200, 0)};
 }
 
 void CarriedClockTest::followsTheRules()
