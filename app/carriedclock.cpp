@@ -157,8 +157,11 @@ qint64 CarriedClock::carryLimit() const
 {
     if (reportIntervals.isEmpty())
         return 0;
-    return std::min(*std::max_element(reportIntervals.begin(), reportIntervals.end()),
-                    kLongestCarryMs);
+    // A report may come late by as much again as the reports' usual interval (VLC's back end
+    // now and then leaves 380 ms between reports a quarter of a second apart): the picture
+    // moves on meanwhile, rather than stand still until the report comes.
+    const qint64 longest = *std::max_element(reportIntervals.begin(), reportIntervals.end());
+    return std::min(std::max(longest, 2 * median(reportIntervals)), kLongestCarryMs);
 }
 
 qint64 CarriedClock::ceiling() const
