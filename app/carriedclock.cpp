@@ -87,16 +87,20 @@ qint64 CarriedClock::report(qint64 position)
             carriedSince = at;
         }
     }
-    shown = !reported || stepsBack ? position : std::max({shown, position, carriedTo(at)});
+    const qint64 clock =
+        !reported || stepsBack ? position : std::max({shown, position, carriedTo(at)});
     reported = true;
     drawsReport = !behind;
     if (drawsReport) {
+        shown = clock;
         frameStart = at;
         reportsFrame = true;
     } else {
+        // The picture stays what it was until a carried frame shows the clock: counted as
+        // shown already, it would stand still while the clock ran on undrawn.
         scheduleNextFrame(at);
     }
-    return shown;
+    return clock;
 }
 
 void CarriedClock::setPlaying(bool nowPlaying)
