@@ -74,18 +74,19 @@ qint64 CarriedClock::report(qint64 position)
     // Where frames are carried, a report behind the carried clock (a repeat, or one that waited
     // behind a frame) neither takes it back nor brings a picture of its own: its frame is left
     // to the carried frames, so that reports never queue up behind frames drawn for them.
+    const qint64 carried = carriedTo(at);
     const bool behind =
-        reported && !stepsBack && playing && reportsAreCoarse() && position < carriedTo(at);
+        reported && !stepsBack && playing && reportsAreCoarse() && position < carried;
     if (!reported || position != latestPosition) {
         if (measuringFromLatest && playing)
             remember(reportIntervals, at - latestArrival);
         latestPosition = position;
         latestArrival = at;
         measuringFromLatest = playing;
-        if (!behind) {
-            carriedFrom = position;
-            carriedSince = at;
-        }
+        // Behind it, a new position lets the clock go on from where it stands: held at its
+        // limit while the reports stood still, it would otherwise leap ahead by the whole wait.
+        carriedFrom = behind ? carried : position;
+        carriedSince = at;
     }
     const qint64 clock =
         !reported || stepsBack ? position : std::max({shown, position, carriedTo(at)});
@@ -129,6 +130,10 @@ void CarriedClock::scheduleNextFrame(qint64 at)
         nextFrame->stop();
         return;
     }
+    // A frame already asked for keeps its time: reports that come every millisecond, one
+    // position again and again (GStreamer's as PulseAudio starts), would put it off for good.
+    if (nextFrame->isActive())
+        return;
     // After a lagging report the carried clock catches up with the picture before it moves it.
     const qint64 catchingUp = shown + 1 - carriedTo(at);
     nextFrame->start(int(std::max({catchingUp, reportsFrame ? kReportGraceMs : 0, qint64(0)})));
