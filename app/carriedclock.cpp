@@ -11,11 +11,10 @@ namespace {
 
 // How many of the latest report intervals and frame times the measurements go by.
 constexpr int kRemembered = 8;
-// Intervals measured before the reports are judged. One is enough: a back end that reports
-// coarsely does so from its first reports on (VLC's every quarter of a second), and where a
-// start-up interval misleads, the finer intervals that follow bring the median down within a
-// few reports.
-constexpr int kIntervalsToJudge = 1;
+// Intervals measured before the reports are judged: two, the first of which may pay for
+// start-up. A back end that reports coarsely does so from its first reports on (VLC's every
+// quarter of a second), and its frames are carried from its third report.
+constexpr int kIntervalsToJudge = 2;
 // Reports at least this frequent already change the picture at every refresh of a screen.
 constexpr qint64 kFinestCoarseIntervalMs = 17;
 // Carrying pays where a report interval holds two frames or more.

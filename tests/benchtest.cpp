@@ -193,14 +193,18 @@ void BenchTest::keepsPictureWithSound()
     QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.errorText()));
     static const QRegularExpression figures(QStringLiteral(
         "into (.+), sink tovek2-test: first 2 s median .*; after that median ([-+]\\d+) ms, "
-        "5th..95th ([-+]\\d+)..([-+]\\d+) ms; .* (\\d+) clicks heard"));
+        "5th..95th ([-+]\\d+)..([-+]\\d+) ms, the back end's reports median ([-+]\\d+) .*"
+        "\\((\\d+) ms after the first second heard\\); (\\d+) clicks heard"));
     const QRegularExpressionMatch sync = figures.match(outcome.outputText());
     QVERIFY2(sync.hasMatch(), qPrintable(outcome.outputText()));
     QCOMPARE(sync.captured(1).contains(QLatin1String("PipeWire")), pipeWire);
-    // Once the opening is over, the picture keeps within a frame or two of the sound heard, by
-    // a click heard every half second for a good part of the playback.
-    QVERIFY2(qAbs(sync.captured(2).toInt()) <= 20 && sync.captured(3).toInt() >= -45 &&
-                 sync.captured(4).toInt() <= 45 && sync.captured(5).toInt() >= 4,
+    const auto ms = [&sync](int field) { return sync.captured(field).toInt(); };
+    // Once the opening is over the picture keeps to the back end's reports, and where they keep
+    // to the sound (VLC's run 45 ms ahead of PulseAudio's), within a frame or two of the sound,
+    // with no stall, by a click heard every half second for a good part of the playback.
+    QVERIFY2(qAbs(ms(2) - ms(5)) <= 20 &&
+                 (qAbs(ms(5)) > 20 || (qAbs(ms(2)) <= 20 && ms(3) >= -45 && ms(4) <= 45)) &&
+                 ms(6) <= 300 && ms(7) >= 4,
              qPrintable(sync.captured(0)));
 }
 

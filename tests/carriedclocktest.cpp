@@ -52,13 +52,13 @@ Step carry(qint64 at, qint64 clock)
 }
 
 // Playing from the time base on with four reports a second, a new position each, and frames
-// of 10 ms: from the second report on the clock is carried.
+// of 10 ms: from the third report on the clock is carried.
 Steps coarseReports(qint64 base, qint64 from)
 {
     Steps steps = {{base, Action::Play, 0, 0}};
     for (int i = 0; i < 4; ++i) {
         steps << report(base + 250 * i, from + 250 * i, from + 250 * i);
-        steps << frameFinished(base + 250 * i + 10, i > 0);
+        steps << frameFinished(base + 250 * i + 10, i > 1);
     }
     return steps;
 }
@@ -110,9 +110,11 @@ void CarriedClockTest::followsTheRules_data()
         << coarse + Steps{carry(1400, 1250), frameFinished(1410, false),
                           lateReport(1500, 1000, 1250), carry(1510, 1260)};
     QTest::newRow("the interval has a cap")
-        << Steps{{0, Action::Play, 0, 0},  report(0, 0, 0),           frameFinished(10, false),
-                 report(2000, 2000, 2000), frameFinished(2010, true), carry(2400, 2400),
-                 carry(3000, 2500)};
+        << Steps{{0, Action::Play, 0, 0},    report(0, 0, 0),
+                 frameFinished(10, false),   report(2000, 2000, 2000),
+                 frameFinished(2010, false), report(4000, 4000, 4000),
+                 frameFinished(4010, true),  carry(4400, 4400),
+                 carry(5000, 4500)};
     QTest::newRow("paused, it holds")
         << coarse + Steps{carry(800, 800), {805, Action::Pause, 0, 0}, frameFinished(810, false),
                           carry(900, 800), report(950, 800, 800),      frameFinished(960, false)};
@@ -132,8 +134,9 @@ void CarriedClockTest::followsTheRules_data()
         {0, Action::Play, 0, 0},  report(0, 0, 0),    frameFinished(10, false), report(11, 11, 11),
         frameFinished(21, false), report(22, 22, 22), frameFinished(32, false), report(33, 33, 33),
         frameFinished(43, false), report(44, 30, 30), frameFinished(54, false)};
-    QTest::newRow("one report is too few to judge")
-        << Steps{{0, Action::Play, 0, 0}, report(0, 0, 0), frameFinished(10, false), carry(200, 0)};
+    QTest::newRow("two reports are too few to judge")
+        << Steps{{0, Action::Play, 0, 0}, report(0, 0, 0),           frameFinished(10, false),
+                 report(250, 250, 250),   frameFinished(260, false), carry(600, 250)};
 }
 
 void CarriedClockTest::followsTheRules()

@@ -11,39 +11,42 @@ using Milliseconds = std::chrono::duration<double, std::milli>;
 constexpr Milliseconds kOpening(2000);
 constexpr Milliseconds kFirstSecond(1000);
 
-} // namespace
-
-AvSyncFigures::AvSyncFigures(const QVector<PlaybackProbe::Frame> &frames, const HeardClicks &clicks)
+Clock::time_point afterFirstClick(const HeardClicks &clicks, Milliseconds span)
 {
-    measureOffsets(frames, clicks);
-    measureGaps(frames);
+    return clicks.clicks().first().heard + std::chrono::duration_cast<Clock::duration>(span);
 }
 
-void AvSyncFigures::measureOffsets(const QVector<PlaybackProbe::Frame> &frames,
-                                   const HeardClicks &clicks)
+} // namespace
+
+AvSyncFigures::AvSyncFigures(const PlaybackProbe &probe, const HeardClicks &clicks)
 {
     if (clicks.clicks().isEmpty())
         return;
-    const Clock::time_point openingEnd =
-        clicks.clicks().first().heard + std::chrono::duration_cast<Clock::duration>(kOpening);
-    for (const PlaybackProbe::Frame &frame : frames) {
+    measureOffsets(probe.frames(), clicks, &opening, &later);
+    TimingSamples openingReports;
+    measureOffsets(probe.positions(), clicks, &openingReports, &laterReports);
+    measureGaps(probe.frames(), clicks);
+}
+
+void AvSyncFigures::measureOffsets(const Stamps &stamps, const HeardClicks &clicks,
+                                   TimingSamples *opening, TimingSamples *later)
+{
+    const Clock::time_point openingEnd = afterFirstClick(clicks, kOpening);
+    for (const PlaybackProbe::Stamp &stamp : stamps) {
         double heardMs = 0;
-        if (!clicks.musicMsAt(frame.shown, &heardMs))
+        if (!clicks.musicMsAt(stamp.at, &heardMs))
             continue;
-        (frame.shown < openingEnd ? opening : later).add(frame.clock - heardMs);
+        (stamp.at < openingEnd ? opening : later)->add(stamp.clock - heardMs);
     }
 }
 
-void AvSyncFigures::measureGaps(const QVector<PlaybackProbe::Frame> &frames)
+void AvSyncFigures::measureGaps(const Stamps &frames, const HeardClicks &clicks)
 {
-    if (frames.isEmpty())
-        return;
-    const Clock::time_point firstSecondEnd =
-        frames.first().shown + std::chrono::duration_cast<Clock::duration>(kFirstSecond);
+    const Clock::time_point firstSecondEnd = afterFirstClick(clicks, kFirstSecond);
     for (int index = 1; index < frames.size(); ++index) {
-        const double gap = Milliseconds(frames[index].shown - frames[index - 1].shown).count();
+        const double gap = Milliseconds(frames[index].at - frames[index - 1].at).count();
         longestGap = std::max(longestGap, gap);
-        if (frames[index].shown > firstSecondEnd)
+        if (frames[index].at > firstSecondEnd)
             longestLaterGap = std::max(longestLaterGap, gap);
     }
 }

@@ -253,14 +253,15 @@ bool reportAvSync(MonitorRecorder &recorder, const PlaybackProbe &probe)
                               .arg(recorder.serverName(), recorder.sinkName()));
         return false;
     }
-    const AvSyncFigures figures(probe.frames(), clicks);
+    const AvSyncFigures figures(probe, clicks);
     std::printf(
         "A/V sync through Phonon's %s back end into %s, sink %s: first 2 s %s; after "
-        "that %s; longest gap between frames %.0f ms (%.0f ms after the first second); "
-        "%d clicks heard, the first at %d ms of the music\n",
+        "that %s, the back end's reports %s; longest gap between frames %.0f ms (%.0f ms after "
+        "the first second heard); %d clicks heard, the first at %d ms of the music\n",
         qPrintable(probe.backEnd()), qPrintable(recorder.serverName()),
         qPrintable(recorder.sinkName()), qPrintable(describeOffsets(figures.openingOffsets())),
-        qPrintable(describeOffsets(figures.laterOffsets())), figures.longestGapMs(),
+        qPrintable(describeOffsets(figures.laterOffsets())),
+        qPrintable(describeOffsets(figures.laterReportOffsets())), figures.longestGapMs(),
         figures.longestLaterGapMs(), int(clicks.clicks().size()), clicks.clicks().first().musicMs);
     std::fflush(stdout);
     return true;

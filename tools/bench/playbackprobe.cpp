@@ -23,7 +23,7 @@ PlaybackProbe::PlaybackProbe(QMainWindow *window) : QObject(window)
     // Reports reach the window from a timer or from another thread as a queued call; either
     // way the event that carries one is the last of those kinds delivered before it.
     QCoreApplication::instance()->installEventFilter(this);
-    connect(media, SIGNAL(tick(qint64)), this, SLOT(reportDrawn()));
+    connect(media, SIGNAL(tick(qint64)), this, SLOT(reportDrawn(qint64)));
     connect(carriedClock, SIGNAL(frameDue(qint64)), this, SLOT(carriedFrameDrawn()));
 }
 
@@ -64,13 +64,17 @@ QString PlaybackProbe::backEndOf(const QObject *media)
 
 bool PlaybackProbe::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Timer || event->type() == QEvent::MetaCall)
+    if (event->type() == QEvent::Timer || event->type() == QEvent::MetaCall) {
         deliveryStartNs = clock.nsecsElapsed();
+        deliveryStart = std::chrono::steady_clock::now();
+    }
     return QObject::eventFilter(watched, event);
 }
 
-void PlaybackProbe::reportDrawn()
+void PlaybackProbe::reportDrawn(qint64 position)
 {
+    if (reported.isEmpty() || reported.last().clock != int(position))
+        reported.append({int(position), deliveryStart});
     // Where frames are carried, a report behind the carried clock draws none.
     if (carriedClock->drawsReportFrame())
         frameDrawn();

@@ -23,11 +23,12 @@ class PlaybackProbe : public QObject
     Q_OBJECT
 
 public:
-    // A frame drawn: its demo clock, and when it was finished and on its way to the screen.
-    struct Frame
+    // A demo clock and a moment: a frame drawn and when it was finished and on its way to the
+    // screen, or a new position reported and when it arrived.
+    struct Stamp
     {
         int clock;
-        std::chrono::steady_clock::time_point shown;
+        std::chrono::steady_clock::time_point at;
     };
 
     // False in isAttached() when the window has no media object or pane to watch.
@@ -45,13 +46,15 @@ public:
     // The Phonon back end that plays, as its objects name it ("Gstreamer", "VLC").
     QString backEnd() const { return backEndName; }
     const TimingSamples &reportToFrame() const { return latencies; }
-    const QVector<Frame> &frames() const { return drawn; }
+    const QVector<Stamp> &frames() const { return drawn; }
+    // Each position reported, as it first arrived.
+    const QVector<Stamp> &positions() const { return reported; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
-    void reportDrawn();
+    void reportDrawn(qint64 position);
     void carriedFrameDrawn();
 
 private:
@@ -64,6 +67,7 @@ private:
     QString backEndName;
     QElapsedTimer clock;
     qint64 deliveryStartNs = 0;
+    std::chrono::steady_clock::time_point deliveryStart;
     qint64 firstReportNs = -1;
     qint64 lastReportNs = -1;
     int lastClock = 0;
@@ -73,7 +77,8 @@ private:
     int carriedInSpan = 0;
     int picturesInSpan = 0;
     TimingSamples latencies;
-    QVector<Frame> drawn;
+    QVector<Stamp> drawn;
+    QVector<Stamp> reported;
 };
 
 #endif
