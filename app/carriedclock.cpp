@@ -11,8 +11,10 @@ namespace {
 
 // How many of the latest report intervals and frame times the measurements go by.
 constexpr int kRemembered = 8;
-// Intervals measured before the reports are judged: the first ones pay for start-up.
-constexpr int kIntervalsToJudge = 3;
+// Intervals measured before the reports are judged: two, the first of which may pay for
+// start-up. A back end that reports coarsely does so from its first reports on (VLC's every
+// quarter of a second), and its frames are carried from its third report.
+constexpr int kIntervalsToJudge = 2;
 // Reports at least this frequent already change the picture at every refresh of a screen.
 constexpr qint64 kFinestCoarseIntervalMs = 17;
 // Carrying pays where a report interval holds two frames or more.
@@ -71,29 +73,34 @@ qint64 CarriedClock::report(qint64 position)
     // Where frames are carried, a report behind the carried clock (a repeat, or one that waited
     // behind a frame) neither takes it back nor brings a picture of its own: its frame is left
     // to the carried frames, so that reports never queue up behind frames drawn for them.
+    const qint64 carried = carriedTo(at);
     const bool behind =
-        reported && !stepsBack && playing && reportsAreCoarse() && position < carriedTo(at);
+        reported && !stepsBack && playing && reportsAreCoarse() && position < carried;
     if (!reported || position != latestPosition) {
         if (measuringFromLatest && playing)
             remember(reportIntervals, at - latestArrival);
         latestPosition = position;
         latestArrival = at;
         measuringFromLatest = playing;
-        if (!behind) {
-            carriedFrom = position;
-            carriedSince = at;
-        }
+        // Behind it, a new position lets the clock go on from where it stands: held at its
+        // limit while the reports stood still, it would otherwise leap ahead by the whole wait.
+        carriedFrom = behind ? carried : position;
+        carriedSince = at;
     }
-    shown = !reported || stepsBack ? position : std::max({shown, position, carriedTo(at)});
+    const qint64 clock =
+        !reported || stepsBack ? position : std::max({shown, position, carriedTo(at)});
     reported = true;
     drawsReport = !behind;
     if (drawsReport) {
+        shown = clock;
         frameStart = at;
         reportsFrame = true;
     } else {
+        // The picture stays what it was until a carried frame shows the clock: counted as
+        // shown already, it would stand still while the clock ran on undrawn.
         scheduleNextFrame(at);
     }
-    return shown;
+    return clock;
 }
 
 void CarriedClock::setPlaying(bool nowPlaying)
@@ -122,6 +129,10 @@ void CarriedClock::scheduleNextFrame(qint64 at)
         nextFrame->stop();
         return;
     }
+    // A frame already asked for keeps its time: reports that come every millisecond, one
+    // position again and again (GStreamer's as PulseAudio starts), would put it off for good.
+    if (nextFrame->isActive())
+        return;
     // After a lagging report the carried clock catches up with the picture before it moves it.
     const qint64 catchingUp = shown + 1 - carriedTo(at);
     nextFrame->start(int(std::max({catchingUp, reportsFrame ? kReportGraceMs : 0, qint64(0)})));
@@ -154,8 +165,11 @@ qint64 CarriedClock::carryLimit() const
 {
     if (reportIntervals.isEmpty())
         return 0;
-    return std::min(*std::max_element(reportIntervals.begin(), reportIntervals.end()),
-                    kLongestCarryMs);
+    // A report may come late by as much again as the reports' usual interval (VLC's back end
+    // now and then leaves 380 ms between reports a quarter of a second apart): the picture
+    // moves on meanwhile, rather than stand still until the report comes.
+    const qint64 longest = *std::max_element(reportIntervals.begin(), reportIntervals.end());
+    return std::min(std::max(longest, 2 * median(reportIntervals)), kLongestCarryMs);
 }
 
 qint64 CarriedClock::ceiling() const

@@ -46,7 +46,8 @@ signals:
 private:
     // Reports come so much more coarsely than frames that carrying the clock pays.
     bool reportsAreCoarse() const;
-    // How far past the latest report the clock may be carried: about one report interval.
+    // How far past the latest report the clock may be carried: the longest report interval
+    // or two usual ones.
     qint64 carryLimit() const;
     // The clock can be carried up to here before the next report.
     qint64 ceiling() const;

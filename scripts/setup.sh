@@ -75,12 +75,12 @@ else
     QT_TEST_PACKAGES=()
 fi
 
-# To build the player and its tools.
+# To build the player and its tools; the bench records the desktop's sound through libpulse.
 # The build also synthesises the default tune that the package installs, with sox, and makes the
 # man pages with help2man; the package's Depends are found and the release is dated from its
 # changelog with dpkg-dev's tools.
 BUILD_PACKAGES=(cmake make g++ "${QT_BUILD_PACKAGES[@]}" libglu1-mesa-dev libx11-dev libxss-dev
-    sox libsox-fmt-mp3 help2man dpkg-dev)
+    libpulse-dev sox libsox-fmt-mp3 help2man dpkg-dev)
 # To play the show: Phonon's back end with MP3 decoding, Mesa's OpenGL, Qt's Wayland platform
 # for Wayland sessions, and sox for the default tune; ffmpeg encodes tovek2-capture's videos.
 RUN_PACKAGES=("${QT_RUN_PACKAGES[@]}" libgl1-mesa-dri sox libsox-fmt-mp3 ffmpeg)

@@ -1,11 +1,16 @@
 // tovek2-bench: where the time of a frame goes. Times every scene at a given size against
 // the floor of a frame that only clears, the capture against rendering alone, then watches
-// the real player for a few seconds.
+// the real player for a few seconds; or measures how far the player's picture is from the
+// sound the desktop's sound server plays.
+#include "avsyncfigures.h"
+#include "clicktune.h"
 #include "companiontool.h"
 #include "encodingoptions.h"
 #include "frameplan.h"
 #include "framerenderer.h"
+#include "heardclicks.h"
 #include "mainwindow.h"
+#include "monitorrecorder.h"
 #include "playbackprobe.h"
 #include "timeline.h"
 #include "timingsamples.h"
@@ -13,10 +18,12 @@
 #include "videoencoder.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <phonon/MediaObject>
@@ -25,6 +32,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -36,6 +44,10 @@ const QString kMusic = QStringLiteral("desert.mp3");
 constexpr int kCaptureFps = 60;
 // Music that has not started playing by then will not.
 constexpr int kStartTimeoutMs = 30000;
+// The opening of 2 s and some of what follows.
+constexpr double kLeastAvSyncSeconds = 4;
+// The click tune outlasts the playback watched.
+constexpr double kClickTuneMarginSeconds = 2;
 
 struct Settings
 {
@@ -46,6 +58,8 @@ struct Settings
     QString onlyScene;
     // Phonon back ends to play through one after another; empty for the player's own choice.
     QStringList backEnds;
+    // Only the playback, of a click tune, its picture timed against the sound heard.
+    bool avSync = false;
     // Only the playback, on a screen with or without a window manager: a run for one back end.
     bool playbackOnly = false;
     bool withoutWindowManager = false;
@@ -219,15 +233,53 @@ int samplesOnScreen(DemoPane *pane)
     return samples;
 }
 
-bool benchPlayback(double seconds, bool withoutWindowManager)
+QString describeOffsets(const TimingSamples &offsets)
 {
+    if (offsets.count() == 0)
+        return QStringLiteral("no frames");
+    return QString::asprintf("median %+.0f ms, 5th..95th %+.0f..%+.0f ms", offsets.median(),
+                             offsets.percentile(5), offsets.percentile(95));
+}
+
+// The picture against the sound heard on the sink's monitor; false when no clicks were heard.
+bool reportAvSync(MonitorRecorder &recorder, const PlaybackProbe &probe)
+{
+    const SinkRecording recording = recorder.stop();
+    const HeardClicks clicks(recording);
+    if (clicks.clicks().size() < 2) {
+        ToolOptions::fail(QStringLiteral("no clicks of the tune were heard on the monitor of "
+                                         "%1's sink %2")
+                              .arg(recorder.serverName(), recorder.sinkName()));
+        return false;
+    }
+    const AvSyncFigures figures(probe, clicks);
+    std::printf(
+        "A/V sync through Phonon's %s back end into %s, sink %s: first 2 s %s; after "
+        "that %s, the back end's reports %s; longest gap between frames %.0f ms (%.0f ms after "
+        "the first second heard); %d clicks heard, the first at %d ms of the music\n",
+        qPrintable(probe.backEnd()), qPrintable(recorder.serverName()),
+        qPrintable(recorder.sinkName()), qPrintable(describeOffsets(figures.openingOffsets())),
+        qPrintable(describeOffsets(figures.laterOffsets())),
+        qPrintable(describeOffsets(figures.laterReportOffsets())), figures.longestGapMs(),
+        figures.longestLaterGapMs(), int(clicks.clicks().size()), clicks.clicks().first().musicMs);
+    std::fflush(stdout);
+    return true;
+}
+
+bool benchPlayback(const Settings &settings)
+{
+    // The sink's monitor is recorded from before the music starts, so that its first click is
+    // heard.
+    MonitorRecorder recorder;
+    const bool recording = settings.avSync && recorder.start();
     MainWindow window;
     PlaybackProbe probe(&window);
     window.show();
     // Full screen is a window manager's doing; without one the window covers the screen itself.
-    if (withoutWindowManager)
+    if (settings.withoutWindowManager)
         window.setGeometry(window.screen()->geometry());
     auto *media = window.findChild<Phonon::MediaObject *>();
+    const double seconds = settings.playSeconds;
     if (!playFor(media, seconds)) {
         const QString why =
             media->state() == Phonon::ErrorState
@@ -248,6 +300,12 @@ bool benchPlayback(double seconds, bool withoutWindowManager)
                 latency.percentile(95));
     std::printf("Frames on screen drawn with %d samples a pixel\n", samplesOnScreen(pane));
     std::fflush(stdout);
+    if (recording)
+        return reportAvSync(recorder, probe);
+    // A desktop without a sound server to record, or a server that offers no monitor, has the
+    // playback measured all the same.
+    if (settings.avSync)
+        std::printf("A/V sync not measured: %s\n", qPrintable(recorder.errorString()));
     return true;
 }
 
@@ -266,20 +324,40 @@ bool benchPlaybackThrough(const QString &backEnd, const Settings &settings)
         QStringLiteral("--play-seconds"), QString::number(settings.playSeconds)};
     if (settings.withoutWindowManager)
         arguments << QStringLiteral("--without-window-manager");
+    if (settings.avSync)
+        arguments << QStringLiteral("--av-sync");
     run.start(QCoreApplication::applicationFilePath(), arguments);
     run.waitForFinished(-1);
     return run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0;
+}
+
+// Makes the click tune in folder and makes folder the current one, where the player looks for
+// its music; false when the tune could not be made (the reason printed).
+bool playClickTuneFrom(const QString &folder, double seconds)
+{
+    const QString problem =
+        ClickTune::write(QDir(folder).filePath(kMusic), seconds + kClickTuneMarginSeconds);
+    if (!problem.isEmpty()) {
+        ToolOptions::fail(problem);
+        return false;
+    }
+    return QDir::setCurrent(folder);
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    CompanionTool tool(QStringLiteral("tovek2-bench"),
-                       QStringLiteral("Times each scene of the Tovek2 show and its capture to "
-                                      "video, then plays the show for a few seconds with "
-                                      "\"desert.mp3\" from the current folder and times its "
-                                      "frames."));
+    CompanionTool tool(
+        QStringLiteral("tovek2-bench"),
+        QStringLiteral("Times each scene of the Tovek2 show and its capture to video, then plays "
+                       "the show for a few seconds with \"desert.mp3\" from the current folder "
+                       "and times its frames. With --av-sync it plays a click tune of its own "
+                       "instead, into the desktop's sound server, records its default sink's "
+                       "monitor and reports how far the picture is from the sound heard, by the "
+                       "median and the 5th to 95th percentile of the offset (the frame's clock "
+                       "less the music heard as it is shown) over the first 2 s from the first "
+                       "click and over the rest, and the longest gap between frames."));
     const QCommandLineOption framesOption(QStringLiteral("frames"),
                                           QStringLiteral("Frames timed a scene (default 60)."),
                                           QStringLiteral("N"), QStringLiteral("60"));
@@ -290,7 +368,8 @@ int main(int argc, char *argv[])
         QStringLiteral("N"), QStringLiteral("120"));
     const QCommandLineOption playOption(
         QStringLiteral("play-seconds"),
-        QStringLiteral("Seconds of playback to watch; 0 skips it (default 5)."),
+        QStringLiteral("Seconds of playback to watch; 0 skips it (default 5, with --av-sync 10 "
+                       "and at least 4)."),
         QStringLiteral("S"), QStringLiteral("5"));
     const QCommandLineOption sceneOption(
         QStringLiteral("scene"),
@@ -302,12 +381,18 @@ int main(int argc, char *argv[])
                        ".so (phonon_gstreamer, phonon_vlc); repeat it to compare back ends "
                        "(default: the player's own choice)."),
         QStringLiteral("NAME"));
+    const QCommandLineOption avSyncOption(
+        QStringLiteral("av-sync"),
+        QStringLiteral("Only the playback, of a click tune the bench makes, into the sound "
+                       "server's default sink: the picture's offset from the sound heard on the "
+                       "sink's monitor. Without a server or monitor to record, says so and "
+                       "measures the playback alone."));
     QCommandLineOption playbackOnlyOption(QStringLiteral("playback-only"));
     playbackOnlyOption.setFlags(QCommandLineOption::HiddenFromHelp);
     QCommandLineOption withoutWindowManagerOption(QStringLiteral("without-window-manager"));
     withoutWindowManagerOption.setFlags(QCommandLineOption::HiddenFromHelp);
     tool.parser().addOptions({framesOption, captureOption, playOption, sceneOption, backEndOption,
-                              playbackOnlyOption, withoutWindowManagerOption});
+                              avSyncOption, playbackOnlyOption, withoutWindowManagerOption});
     const EncodingOptions encodingOptions;
     encodingOptions.addTo(tool.parser());
     if (!tool.parse(argc, argv))
@@ -326,10 +411,18 @@ int main(int argc, char *argv[])
     if (!ok || settings.captureFrames < 0 || settings.captureFrames > 100000)
         return fail(QStringLiteral("bad capture frame count '%1': expected 0 to 100000")
                         .arg(parser.value(captureOption)));
-    settings.playSeconds = parser.value(playOption).toDouble(&ok);
+    settings.avSync = parser.isSet(avSyncOption);
+    const QString playText = settings.avSync && !parser.isSet(playOption)
+                                 ? QStringLiteral("10")
+                                 : parser.value(playOption);
+    settings.playSeconds = playText.toDouble(&ok);
     if (!ok || settings.playSeconds < 0 || settings.playSeconds > 75)
-        return fail(QStringLiteral("bad playback time '%1': expected 0 to 75 seconds")
-                        .arg(parser.value(playOption)));
+        return fail(
+            QStringLiteral("bad playback time '%1': expected 0 to 75 seconds").arg(playText));
+    if (settings.avSync && settings.playSeconds < kLeastAvSyncSeconds)
+        return fail(QStringLiteral("bad playback time '%1': --av-sync needs at least %2 seconds")
+                        .arg(playText)
+                        .arg(kLeastAvSyncSeconds));
     settings.onlyScene = parser.value(sceneOption);
     settings.backEnds = parser.values(backEndOption);
     settings.playbackOnly = parser.isSet(playbackOnlyOption);
@@ -341,22 +434,30 @@ int main(int argc, char *argv[])
     const QString encodingProblem = encodingOptions.read(parser, &settings.encoding);
     if (!encodingProblem.isEmpty())
         return fail(encodingProblem);
-    if (settings.captureFrames > 0) {
+    if (settings.captureFrames > 0 && !settings.avSync) {
         const QString problem = VideoEncoder::isInstalled() ? VideoEncoder::checkSize(settings.size)
                                                             : VideoEncoder::notInstalledMessage();
         if (!problem.isEmpty())
             return fail(problem + QStringLiteral(" (--capture-frames 0 skips the capture)"));
     }
-    if (settings.playSeconds > 0 && !QFileInfo(kMusic).isFile())
+    if (settings.playSeconds > 0 && !settings.avSync && !QFileInfo(kMusic).isFile())
         return fail(QStringLiteral("no \"%1\" in the current folder to play (--play-seconds 0 "
                                    "skips playback)")
                         .arg(kMusic));
+
+    // The run for each back end plays the tune its parent made.
+    std::optional<QTemporaryDir> tuneFolder;
+    if (settings.avSync && !settings.playbackOnly) {
+        tuneFolder.emplace();
+        if (!playClickTuneFrom(tuneFolder->path(), settings.playSeconds))
+            return 1;
+    }
 
     if (!tool.start(argc, argv))
         return tool.exitStatus();
     settings.withoutWindowManager =
         tool.onPrivateScreen() || parser.isSet(withoutWindowManagerOption);
-    if (!settings.playbackOnly) {
+    if (!settings.playbackOnly && !settings.avSync) {
         FrameRenderer renderer(settings.size);
         if (!renderer.isReady())
             return tool.failToRender();
@@ -367,7 +468,7 @@ int main(int argc, char *argv[])
     if (settings.playSeconds == 0)
         return 0;
     if (settings.backEnds.isEmpty())
-        return benchPlayback(settings.playSeconds, settings.withoutWindowManager) ? 0 : 1;
+        return benchPlayback(settings) ? 0 : 1;
     for (const QString &backEnd : settings.backEnds) {
         if (!benchPlaybackThrough(backEnd, settings))
             return 1;

@@ -13,16 +13,17 @@ PlaybackProbe::PlaybackProbe(QMainWindow *window) : QObject(window)
 {
     auto *media = window->findChild<Phonon::MediaObject *>();
     auto *demoPane = window->findChild<DemoPane *>();
-    auto *carriedClock = window->findChild<CarriedClock *>();
-    if (!media || !demoPane || !carriedClock)
+    auto *carried = window->findChild<CarriedClock *>();
+    if (!media || !demoPane || !carried)
         return;
     pane = demoPane;
+    carriedClock = carried;
     backEndName = backEndOf(media);
     clock.start();
     // Reports reach the window from a timer or from another thread as a queued call; either
     // way the event that carries one is the last of those kinds delivered before it.
     QCoreApplication::instance()->installEventFilter(this);
-    connect(media, SIGNAL(tick(qint64)), this, SLOT(reportDrawn()));
+    connect(media, SIGNAL(tick(qint64)), this, SLOT(reportDrawn(qint64)));
     connect(carriedClock, SIGNAL(frameDue(qint64)), this, SLOT(carriedFrameDrawn()));
 }
 
@@ -63,14 +64,20 @@ QString PlaybackProbe::backEndOf(const QObject *media)
 
 bool PlaybackProbe::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Timer || event->type() == QEvent::MetaCall)
+    if (event->type() == QEvent::Timer || event->type() == QEvent::MetaCall) {
         deliveryStartNs = clock.nsecsElapsed();
+        deliveryStart = std::chrono::steady_clock::now();
+    }
     return QObject::eventFilter(watched, event);
 }
 
-void PlaybackProbe::reportDrawn()
+void PlaybackProbe::reportDrawn(qint64 position)
 {
-    frameDrawn();
+    if (reported.isEmpty() || reported.last().clock != int(position))
+        reported.append({int(position), deliveryStart});
+    // Where frames are carried, a report behind the carried clock draws none.
+    if (carriedClock->drawsReportFrame())
+        frameDrawn();
     const qint64 now = clock.nsecsElapsed();
     latencies.add((now - deliveryStartNs) / 1e6);
     if (firstReportNs < 0)
@@ -90,6 +97,7 @@ void PlaybackProbe::frameDrawn()
 {
     pane->makeCurrent();
     glFinish();
+    drawn.append({pane->demoClock(), std::chrono::steady_clock::now()});
     if (pictures == 0 || pane->demoClock() != lastClock)
         ++pictures;
     lastClock = pane->demoClock();
