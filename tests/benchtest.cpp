@@ -183,13 +183,10 @@ void BenchTest::keepsPictureWithSound()
     QFETCH(bool, pipeWire);
     SoundServer server(pipeWire);
     QVERIFY2(server.prepare(), "the sound server did not come up");
-    QProcessEnvironment environment = server.session.environment;
-    for (const char *name : {"DISPLAY", "QT_QPA_PLATFORM"})
-        environment.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
     const ToolRun outcome = ToolRun::of(
         QStringLiteral(TOVEK2_BENCH),
         {QStringLiteral("--av-sync"), QStringLiteral("--play-seconds"), QStringLiteral("6")},
-        QDir::tempPath(), kToolTimeoutMs, environment);
+        QDir::tempPath(), kToolTimeoutMs, server.onTheScreen());
     QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.errorText()));
     static const QRegularExpression figures(QStringLiteral(
         "into (.+), sink tovek2-test: first 2 s median .*; after that median ([-+]\\d+) ms, "

@@ -55,10 +55,7 @@ void SoundServerTest::showIsHeardAndSeen()
     QVERIFY(TestMedia::writeMovingShow(data.path()));
 
     X11Session x11;
-    QProcessEnvironment environment = server.session.environment;
-    // The test's screen is the desktop's.
-    for (const char *name : {"DISPLAY", "QT_QPA_PLATFORM"})
-        environment.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
+    QProcessEnvironment environment = server.onTheScreen();
     environment.remove(QStringLiteral("PHONON_BACKEND"));
     if (userChooses)
         environment.insert(QStringLiteral("PHONON_BACKEND"), QFileInfo(expectedPlugin).baseName());

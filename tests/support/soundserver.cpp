@@ -40,6 +40,14 @@ bool SoundServer::prepare()
            succeeds({QStringLiteral("set-default-sink"), kSink});
 }
 
+QProcessEnvironment SoundServer::onTheScreen() const
+{
+    QProcessEnvironment environment = session.environment;
+    for (const char *name : {"DISPLAY", "QT_QPA_PLATFORM"})
+        environment.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
+    return environment;
+}
+
 QByteArray SoundServer::pactl(const QStringList &arguments) const
 {
     QProcess client;

@@ -17,6 +17,8 @@ public:
     bool prepare();
     // What pactl prints for the arguments; a null array when it fails.
     QByteArray pactl(const QStringList &arguments) const;
+    // The session's environment with the test's own screen, for a program that plays on it.
+    QProcessEnvironment onTheScreen() const;
     // The loudest of the 16-bit samples the null sink plays over the next milliseconds.
     int loudestSampleOver(int milliseconds) const;
 
