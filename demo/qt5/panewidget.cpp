@@ -27,3 +27,15 @@ bool PaneWidget::displayHasOpenGL()
 {
     return QGLFormat::hasOpenGL();
 }
+
+void PaneWidget::updateGL()
+{
+    // Qt's Wayland platform calls a window unmapped when the compositor is slow to answer a
+    // frame, and mapped again only when it answers a later one. QGLWidget draws nothing while
+    // unmapped, so it would never ask again, and the show would stand still for good.
+    shown = shown || testAttribute(Qt::WA_Mapped);
+    if (shown && updatesEnabled())
+        glDraw();
+    else
+        QGLWidget::updateGL();
+}

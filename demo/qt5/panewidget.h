@@ -13,6 +13,13 @@ public:
 
     // Whether the display offers OpenGL at all.
     static bool displayHasOpenGL();
+
+    // Draws the frame at once, as QGLWidget does, and once the pane has been on the screen
+    // goes on drawing while the window system calls it unmapped.
+    void updateGL() override;
+
+private:
+    bool shown = false;
 };
 
 #endif

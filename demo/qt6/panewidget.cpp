@@ -75,9 +75,13 @@ QSurfaceFormat PaneWidget::format() const
 
 void PaneWidget::updateGL()
 {
-    // A window that is not on screen has nothing to show a frame in; where the window system
-    // paces swaps by the frames it shows, a swap there could wait for good.
-    if (!updatesEnabled() || !isValid() || !surface->isExposed())
+    // A window that has never been on screen has nothing to show a frame in; where the window
+    // system paces swaps by the frames it shows, a swap there could wait for good. Once shown,
+    // the pane goes on drawing while it is visible: Qt's Wayland platform calls the window
+    // unexposed when the compositor is slow to answer a frame, and exposed again only when it
+    // answers a later one, which a pane that stopped drawing would never ask for.
+    shown = shown || surface->isExposed();
+    if (!updatesEnabled() || !isValid() || !shown || !surface->isVisible())
         return;
     makeCurrent();
     paintGL();

@@ -51,6 +51,7 @@ private:
     QWindow *surface;
     QWidget *container;
     QOpenGLContext *context;
+    bool shown = false;
 };
 
 #endif
