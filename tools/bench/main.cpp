@@ -291,10 +291,11 @@ bool benchPlayback(const Settings &settings)
     DemoPane *pane = window.findChild<DemoPane *>();
     const QSize size = pane->size();
     std::printf("\nPlayback for %.1f s at %dx%d (full screen) through Phonon's %s back end: %d "
-                "position reports, %.1f a second, %.1f carried frames a second, %.1f different "
-                "pictures a second\n",
+                "position reports, %.1f a second, %.1f new positions a second, %.1f carried "
+                "frames a second, %.1f different pictures a second\n",
                 seconds, size.width(), size.height(), qPrintable(probe.backEnd()), probe.reports(),
-                probe.reportRate(), probe.carriedRate(), probe.pictureRate());
+                probe.reportRate(), probe.newPositionRate(), probe.carriedRate(),
+                probe.pictureRate());
     const TimingSamples &latency = probe.reportToFrame();
     std::printf("Report arrival to frame finished: median %.2f ms, p95 %.2f ms\n", latency.median(),
                 latency.percentile(95));

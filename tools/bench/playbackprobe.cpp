@@ -34,6 +34,11 @@ double PlaybackProbe::reportRate() const
     return perSecond(reports() - 1);
 }
 
+double PlaybackProbe::newPositionRate() const
+{
+    return perSecond(reported.count() - 1);
+}
+
 double PlaybackProbe::carriedRate() const
 {
     return perSecond(carriedInSpan);

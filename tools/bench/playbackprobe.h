@@ -38,6 +38,9 @@ public:
     int reports() const { return latencies.count(); }
     // Reports per second from the first report to the last.
     double reportRate() const;
+    // Reports of a position other than the one before, per second over the same span. A back
+    // end may report one position again when playback falls behind for a moment.
+    double newPositionRate() const;
     // Frames carried between reports, per second over the same span.
     double carriedRate() const;
     // Frames whose clock differs from the frame's before, per second over the same span. A
